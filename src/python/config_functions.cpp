@@ -1,0 +1,6 @@
+// Placeholder until this member is built.
+#include "module_members.hpp"
+
+namespace sablewick::py {
+int add_config_functions(PyObject*) { return 0; }
+}  // namespace sablewick::py

@@ -1,0 +1,62 @@
+// Entry point of the extension module.
+
+#include "module_members.hpp"
+
+namespace {
+
+PyModuleDef module_definition = {
+    PyModuleDef_HEAD_INIT,
+    "sablewick_core",
+    "Python module definition",
+    -1,
+    nullptr,
+};
+
+// One module object per process: a repeated initialisation hands out the same.
+PyObject* the_module = nullptr;
+
+}  // namespace
+
+namespace sablewick::py {
+
+int add_member(PyObject* module, const char* name, PyObject* member) {
+    PyRef owned = PyRef::steal(member);
+    if (!owned) return -1;
+    PyObject* all = PyObject_GetAttrString(module, "__all__");
+    if (!all) {
+        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return -1;
+        PyErr_Clear();
+        all = PyList_New(0);
+        if (!all || PyModule_AddObjectRef(module, "__all__", all) < 0) {
+            Py_XDECREF(all);
+            return -1;
+        }
+    }
+    PyRef all_ref = PyRef::steal(all);
+    if (!PyList_Check(all)) {
+        PyErr_SetString(PyExc_TypeError, "`__all__` must be a list");
+        return -1;
+    }
+    PyRef name_obj = PyRef::steal(PyUnicode_FromString(name));
+    if (!name_obj || PyList_Append(all, name_obj.get()) < 0) return -1;
+    return PyModule_AddObjectRef(module, name, owned.get());
+}
+
+}  // namespace sablewick::py
+
+PyMODINIT_FUNC PyInit_sablewick_core(void) {
+    using namespace sablewick::py;
+    if (the_module) {
+        Py_INCREF(the_module);
+        return the_module;
+    }
+    PyRef module = PyRef::steal(PyModule_Create(&module_definition));
+    if (!module) return nullptr;
+    if (add_config_functions(module.get()) < 0 || add_simulate_full_life(module.get()) < 0 ||
+        add_simulate_async(module.get()) < 0 || add_game_session_class(module.get()) < 0) {
+        return nullptr;
+    }
+    the_module = module.get();
+    Py_INCREF(the_module);  // kept for the life of the process
+    return module.release();
+}

@@ -1,0 +1,74 @@
+#pragma once
+// The output of one simulated life, and the optional play history input.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sablewick::simulator {
+
+struct PlayHistory {
+    std::vector<std::int32_t> aevt;
+    std::vector<std::int32_t> atlt;
+    std::int32_t tms = 0;
+    std::int32_t cachv = 0;
+};
+
+struct YearEntry {
+    std::string kind;  // "TLT" or "EVT"
+    std::string text;
+    std::optional<std::string> name;
+    std::int32_t grade = 0;
+};
+
+// The six property values at the end of a year, in this order.
+struct YearProperties {
+    std::int32_t CHR = 0;
+    std::int32_t INT = 0;
+    std::int32_t STR = 0;
+    std::int32_t MNY = 0;
+    std::int32_t SPR = 0;
+    std::int32_t LIF = 0;
+};
+
+struct YearRecord {
+    std::vector<YearEntry> entries;
+    YearProperties properties;
+    std::int32_t age = 0;
+    bool is_end = false;
+};
+
+struct JudgeResult {
+    std::string property_type;
+    std::string text;
+    double progress = 0.0;
+    std::int32_t value = 0;
+    std::int32_t grade = 0;
+};
+
+struct TalentInfo {
+    std::string name;
+    std::string description;
+    std::int32_t id = 0;
+    std::int32_t grade = 0;
+};
+
+using AchievementInfo = TalentInfo;
+
+struct TalentReplacement {
+    TalentInfo source;
+    TalentInfo target;
+};
+
+struct SimulationResult {
+    std::vector<YearRecord> years;
+    std::vector<JudgeResult> judges;
+    std::vector<TalentInfo> talents;
+    std::int32_t total_score = 0;
+    std::vector<AchievementInfo> new_achievements;
+    std::vector<std::int32_t> triggered_events;
+    std::vector<TalentReplacement> replacements;
+};
+
+}  // namespace sablewick::simulator
