@@ -10,6 +10,10 @@ PyModuleDef module_definition = {
     "Python module definition",
     -1,
     nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 // One module object per process: a repeated initialisation hands out the same.

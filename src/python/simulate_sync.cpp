@@ -1,6 +1,84 @@
-// Placeholder until this member is built.
+// simulate_full_life: one whole life on the caller's thread, with the
+// interpreter lock held throughout.
+
+#include <mutex>
+#include <new>
+#include <optional>
+#include <shared_mutex>
+#include <utility>
+
+#include "config_store.hpp"
+#include "game_session_type.hpp"
 #include "module_members.hpp"
+#include "simulation_arguments.hpp"
 
 namespace sablewick::py {
-int add_simulate_full_life(PyObject*) { return 0; }
+
+namespace {
+
+constexpr const char kDoc[] =
+    "simulate_full_life(talent_ids, properties, achieved_ids, tms=0, aevt=None, atlt=None, "
+    "cachv=0)\n"
+    "--\n"
+    "\n"
+    "Simulate a complete life trajectory (fast version using cached config)\n"
+    "\n"
+    "# Arguments\n"
+    "* `talent_ids` - List of selected talent IDs\n"
+    "* `properties` - Initial property allocation {CHR, INT, STR, MNY}\n"
+    "* `achieved_ids` - Set of already achieved achievement IDs\n"
+    "\n"
+    "# Returns\n"
+    "A GameSession object containing the simulation results\n"
+    "\n"
+    "# Raises\n"
+    "RuntimeError if `init_config` was not called first";
+
+const simulator::EmojiMap& emoji_map_of(const CachedConfig& config) {
+    static const simulator::EmojiMap* empty = new simulator::EmojiMap();
+    return config.emoji_map ? *config.emoji_map : *empty;
+}
+
+PyObject* simulate_full_life(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                             PyObject* kwnames) {
+    SimulationArguments arguments;
+    if (!convert_simulation_arguments("simulate_full_life", args, nargs, kwnames, arguments)) {
+        return nullptr;
+    }
+    ConfigCell* cell = require_config();
+    if (!cell) return nullptr;
+
+    std::optional<simulator::GameSession> session;
+    try {
+        // No init_config can run meanwhile: it needs the interpreter lock,
+        // which this thread holds for the whole simulation.
+        std::shared_lock guard(cell->lock);
+        const CachedConfig& config = cell->config;
+        simulator::SimulationResult result =
+            config.engine.simulate(arguments.talent_ids, arguments.properties,
+                                   arguments.achieved_ids, arguments.history_or_null());
+        session.emplace(simulator::GameSession::create(std::move(result), emoji_map_of(config)));
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+        return nullptr;
+    }
+    return wrap_game_session(std::move(*session));
+}
+
+PyMethodDef definition = {
+    "simulate_full_life",
+    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(simulate_full_life)),
+    METH_FASTCALL | METH_KEYWORDS,
+    kDoc,
+};
+
+}  // namespace
+
+int add_simulate_full_life(PyObject* module) {
+    PyRef module_name = PyRef::steal(PyModule_GetNameObject(module));
+    if (!module_name) return -1;
+    return add_member(module, "simulate_full_life",
+                      PyCFunction_NewEx(&definition, module, module_name.get()));
+}
+
 }  // namespace sablewick::py

@@ -1,0 +1,224 @@
+#include "async_pool.hpp"
+
+#include <cxxabi.h>
+#include <pthread.h>
+#include <sched.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace sablewick::py::pool {
+
+namespace {
+
+std::string os_error_text(int error) {
+    char buffer[256];
+    // GNU strerror_r returns the text (maybe not in buffer).
+    const char* text = strerror_r(error, buffer, sizeof buffer);
+    return std::string(text) + " (os error " + std::to_string(error) + ")";
+}
+
+// The way the runtime shows a panic message: quoted, with escapes.
+void append_quoted(std::string& out, std::string_view text) {
+    out += '"';
+    for (char c : text) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            case '\0': out += "\\0"; break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+                    char escape[12];
+                    std::snprintf(escape, sizeof escape, "\\u{%x}", static_cast<unsigned>(c));
+                    out += escape;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    out += '"';
+}
+
+}  // namespace
+
+ThreadPool::ThreadPool(std::size_t keep_alive, std::chrono::nanoseconds idle_timeout,
+                       std::size_t max_threads)
+    : keep_alive_(keep_alive), idle_timeout_(idle_timeout), max_threads_(std::max<std::size_t>(max_threads, 1)) {}
+
+std::expected<TaskId, std::string> ThreadPool::submit(std::unique_ptr<Job>& job) {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(Entry{next_id_, nullptr});  // may throw; the job stays with the caller
+    const TaskId id = next_id_++;
+    queue_.back().job = std::move(job);
+    // Every idle thread takes one queued job when it wakes; start a thread
+    // for the jobs beyond them.
+    if (queue_.size() > idle_ && threads_ < max_threads_) {
+        const int error = start_thread();
+        if (error != 0 && threads_ == 0) {
+            job = std::move(queue_.back().job);
+            queue_.pop_back();
+            return std::unexpected("OS can't spawn worker thread: " + os_error_text(error));
+        }
+        // Otherwise a running thread takes the job when it is free.
+    }
+    if (idle_ > 0) work_ready_.notify_one();
+    return id;
+}
+
+PoolStats ThreadPool::stats() const {
+    std::lock_guard lock(mutex_);
+    return PoolStats{threads_, idle_, queue_.size()};
+}
+
+int ThreadPool::start_thread() {
+    pthread_attr_t attributes;
+    if (int error = pthread_attr_init(&attributes); error != 0) return error;
+    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    pthread_attr_setstacksize(&attributes, kThreadStackBytes);  // keeps the default if refused
+    pthread_t thread;
+    const int error = pthread_create(&thread, &attributes, &ThreadPool::thread_main, this);
+    pthread_attr_destroy(&attributes);
+    if (error != 0) return error;
+    ++threads_;
+    // Named here, so the name is visible once submit returns.
+    char name[16] = {};
+    const std::string_view full(kThreadName);
+    full.copy(name, std::min(full.size(), sizeof name - 1));
+    pthread_setname_np(thread, name);
+    return 0;
+}
+
+void* ThreadPool::thread_main(void* self) {
+    static_cast<ThreadPool*>(self)->work();
+    return nullptr;
+}
+
+void ThreadPool::work() {
+    // Keeps the count right when the thread is ended by forced unwinding
+    // (pthread_exit from inside a job).
+    struct Departure {
+        ThreadPool& pool;
+        bool counted = false;
+        ~Departure() {
+            if (!counted) {
+                std::lock_guard lock(pool.mutex_);
+                --pool.threads_;
+            }
+        }
+    } departure{*this};
+
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (queue_.empty()) {
+            const auto deadline = std::chrono::steady_clock::now() + idle_timeout_;
+            ++idle_;
+            bool timed_out = false;
+            while (queue_.empty()) {
+                if (work_ready_.wait_until(lock, deadline) == std::cv_status::timeout && queue_.empty()) {
+                    timed_out = true;
+                    break;
+                }
+            }
+            --idle_;
+            if (timed_out) {
+                if (threads_ > keep_alive_) {
+                    --threads_;
+                    departure.counted = true;
+                    return;
+                }
+                continue;
+            }
+        }
+        Entry entry = std::move(queue_.front());
+        queue_.pop_front();
+        lock.unlock();
+        try {
+            entry.job->run(entry.id);
+        } catch (abi::__forced_unwind&) {
+            throw;  // the thread is being ended; let it go
+        } catch (...) {
+            // A job's own failures are its business; the thread carries on.
+        }
+        entry.job.reset();
+        lock.lock();
+    }
+}
+
+std::size_t keep_alive_from(const char* value, std::size_t cpus) {
+    if (value == nullptr) return cpus;
+    std::string_view text(value);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.empty()) return cpus;
+    std::size_t count = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return cpus;
+        count = std::min<std::size_t>(count * 10 + static_cast<std::size_t>(c - '0'), kMaxThreads);
+    }
+    return count == 0 ? cpus : count;
+}
+
+std::size_t available_cpus() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) {
+        if (int count = CPU_COUNT(&set); count > 0) return static_cast<std::size_t>(count);
+    }
+    const long online = sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? static_cast<std::size_t>(online) : 1;
+}
+
+namespace {
+
+std::atomic<ThreadPool*> the_pool{nullptr};
+std::atomic<std::mutex*> creation_mutex{new std::mutex};
+
+// The child has one thread and none of the parent's pool threads: abandon
+// the parent's pool (its mutex may be held by a thread that is gone).
+void forget_pool_in_child() {
+    creation_mutex.store(new std::mutex, std::memory_order_relaxed);
+    the_pool.store(nullptr, std::memory_order_release);
+}
+
+}  // namespace
+
+ThreadPool& process_pool(bool* created) {
+    if (ThreadPool* pool = the_pool.load(std::memory_order_acquire)) return *pool;
+    std::lock_guard lock(*creation_mutex.load(std::memory_order_relaxed));
+    if (ThreadPool* pool = the_pool.load(std::memory_order_acquire)) return *pool;
+    static bool fork_handler_registered = false;  // survives fork, as the handler does
+    if (!fork_handler_registered) {
+        pthread_atfork(nullptr, nullptr, &forget_pool_in_child);
+        fork_handler_registered = true;
+    }
+    // Never destroyed: its threads may outlive every static.
+    auto* pool = new ThreadPool(keep_alive_from(std::getenv(kWorkerThreadsVariable), available_cpus()));
+    the_pool.store(pool, std::memory_order_release);
+    if (created) *created = true;
+    return *pool;
+}
+
+bool process_pool_exists() { return the_pool.load(std::memory_order_acquire) != nullptr; }
+
+std::string describe_panic(TaskId id, const std::exception_ptr& failure) {
+    std::string out = "task " + std::to_string(id) + " panicked";
+    if (!failure) return out;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        out += " with message ";
+        append_quoted(out, e.what());
+    } catch (...) {
+    }
+    return out;
+}
+
+}  // namespace sablewick::py::pool

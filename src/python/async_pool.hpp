@@ -1,0 +1,107 @@
+#pragma once
+// The background thread pool that asynchronous simulations run on. No Python
+// in here: the bridge to asyncio lives in simulate_async.cpp.
+//
+// Threads are raw pthreads (so the interpreter may end one with pthread_exit
+// during finalisation), started on demand up to kMaxThreads; further jobs
+// wait in a queue. Threads beyond the keep-alive count leave after
+// kIdleTimeout without work.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <expected>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace sablewick::py::pool {
+
+// Most threads running jobs at once; further jobs are queued.
+inline constexpr std::size_t kMaxThreads = 512;
+// How long a thread beyond the keep-alive count waits for work before it exits.
+inline constexpr std::chrono::milliseconds kIdleTimeout{10'000};
+// Stack of each pool thread (the size of an interpreter thread's default).
+inline constexpr std::size_t kThreadStackBytes = std::size_t{8} << 20;
+// The kernel keeps the first 15 bytes: "tokio-runtime-w".
+inline constexpr const char* kThreadName = "tokio-runtime-worker";
+// Names the keep-alive count; read once, when the process pool is created.
+inline constexpr const char* kWorkerThreadsVariable = "TOKIO_WORKER_THREADS";
+
+using TaskId = std::uint64_t;
+
+class Job {
+public:
+    virtual ~Job() = default;
+    // Runs on a pool thread. Must not throw: an escaping exception is dropped.
+    // May be ended by forced unwinding (pthread_exit); the pool survives it.
+    virtual void run(TaskId id) = 0;
+};
+
+struct PoolStats {
+    std::size_t threads = 0;  // started and not yet exited
+    std::size_t idle = 0;     // waiting for work
+    std::size_t queued = 0;   // jobs not yet taken by a thread
+};
+
+class ThreadPool {
+public:
+    ThreadPool(std::size_t keep_alive, std::chrono::nanoseconds idle_timeout = kIdleTimeout,
+               std::size_t max_threads = kMaxThreads);
+    ThreadPool(const ThreadPool&) = delete;
+    ThreadPool& operator=(const ThreadPool&) = delete;
+
+    // Queues the job and wakes or starts a thread for it. Fails (and hands
+    // the job back through `job`) only when no thread exists and none could
+    // be started; the error is the OS's description.
+    std::expected<TaskId, std::string> submit(std::unique_ptr<Job>& job);
+
+    PoolStats stats() const;
+    std::size_t keep_alive() const noexcept { return keep_alive_; }
+
+private:
+    struct Entry {
+        TaskId id;
+        std::unique_ptr<Job> job;
+    };
+    static void* thread_main(void* self);
+    void work();
+    // With mutex_ held. Returns 0 or the error number of pthread_create.
+    int start_thread();
+
+    const std::size_t keep_alive_;
+    const std::chrono::nanoseconds idle_timeout_;
+    const std::size_t max_threads_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable work_ready_;
+    std::deque<Entry> queue_;
+    std::size_t threads_ = 0;
+    std::size_t idle_ = 0;
+    TaskId next_id_ = 1;
+};
+
+// Keep-alive count from the variable's text: a positive decimal integer
+// (capped at kMaxThreads), else `cpus`.
+std::size_t keep_alive_from(const char* value, std::size_t cpus);
+// Processors this process may run on (at least 1).
+std::size_t available_cpus();
+
+// The process-wide pool, created on first use (never destroyed). `created`
+// is set to true for the call that created it. In a child after fork the
+// parent's pool is abandoned (its queued jobs dropped without running, its
+// state left untouched) and the next call creates a fresh one.
+ThreadPool& process_pool(bool* created = nullptr);
+// Whether the process-wide pool exists (no thread exists before it).
+bool process_pool_exists();
+
+// The runtime's description of a job that ended without a result:
+// `task 17 panicked with message "std::bad_alloc"`, or `task 17 panicked`
+// when the failure carries no text.
+std::string describe_panic(TaskId id, const std::exception_ptr& failure);
+
+}  // namespace sablewick::py::pool

@@ -1,0 +1,110 @@
+#include "field_access.hpp"
+
+#include <climits>
+#include <string>
+#include <string_view>
+
+#include "conversions.hpp"
+
+namespace sablewick::py {
+
+PyObject* FieldName::object() const {
+    if (!object_) object_ = PyUnicode_InternFromString(text_);  // kept until exit
+    return object_;
+}
+
+void raise_changed_during_walk() {
+    PyErr_SetString(PyExc_RuntimeError, "dictionary changed size during iteration");
+}
+
+int DictWalk::next(PyRef& key, PyRef& value) {
+    if (PyDict_GET_SIZE(dict_.get()) != size_ || yielded_ > size_) {
+        raise_changed_during_walk();
+        return -1;
+    }
+    PyObject* raw_key = nullptr;
+    PyObject* raw_value = nullptr;
+    if (!PyDict_Next(dict_.get(), &position_, &raw_key, &raw_value)) return 0;
+    ++yielded_;
+    key = PyRef::borrow(raw_key);
+    value = PyRef::borrow(raw_value);
+    return 1;
+}
+
+bool ListWalk::next(PyRef& item) {
+    if (position_ >= size_ || position_ >= PyList_GET_SIZE(list_.get())) return false;
+    item = PyRef::borrow(PyList_GET_ITEM(list_.get(), position_));
+    ++position_;
+    return true;
+}
+
+std::optional<std::string> to_text(PyObject* value) {
+    std::string text;
+    if (!to_string(value, text)) return std::nullopt;
+    return text;
+}
+
+namespace config {
+
+PyRef get_attr(PyObject* record, const FieldName& name) {
+    PyObject* key = name.object();
+    if (!key) return {};
+    if (PyDict_Check(record)) {
+        PyObject* found = PyDict_GetItemWithError(record, key);
+        if (found) return PyRef::borrow(found);
+        if (!PyErr_Occurred()) PyErr_SetObject(PyExc_KeyError, key);
+        return {};
+    }
+    return PyRef::steal(PyObject_GetAttr(record, key));
+}
+
+PyRef get_attr_opt(PyObject* record, const FieldName& name) {
+    PyRef value = get_attr(record, name);
+    if (!value) PyErr_Clear();
+    return value;
+}
+
+}  // namespace config
+
+namespace {
+
+// Optional sign, then one or more ASCII digits, within the int32 range.
+std::optional<std::int32_t> parse_decimal_i32(std::string_view text) {
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) return std::nullopt;
+    long long magnitude = 0;
+    const long long limit = negative ? -static_cast<long long>(INT32_MIN) : INT32_MAX;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        magnitude = magnitude * 10 + (c - '0');
+        if (magnitude > limit) return std::nullopt;
+    }
+    return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+}
+
+}  // namespace
+
+std::optional<std::int32_t> resolve_map_key(PyObject* key, const char* prefix) {
+    if (std::optional<std::int32_t> id = to_i32(key)) return id;
+    PyErr_Clear();
+    if (!PyUnicode_Check(key)) {
+        raise_cast_error(key, "str");
+        return std::nullopt;
+    }
+    Py_ssize_t size = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(key, &size);
+    if (!utf8) return std::nullopt;  // UnicodeEncodeError
+    if (std::optional<std::int32_t> id =
+            parse_decimal_i32(std::string_view(utf8, static_cast<std::size_t>(size)))) {
+        return id;
+    }
+    PyRef message = PyRef::steal(PyUnicode_FromFormat("%s%U", prefix, key));
+    if (message) PyErr_SetObject(PyExc_ValueError, message.get());
+    return std::nullopt;
+}
+
+}  // namespace sablewick::py

@@ -1,0 +1,103 @@
+// The "talents" collection, and the effect record shared with events.
+
+#include <string>
+#include <utility>
+
+#include "conversions.hpp"
+#include "field_access.hpp"
+#include "load_collections.hpp"
+
+namespace sablewick::py::config {
+
+namespace cfg = sablewick::config;
+
+namespace {
+
+constinit FieldName kId{"id"};
+constinit FieldName kName{"name"};
+constinit FieldName kDescription{"description"};
+constinit FieldName kGrade{"grade"};
+constinit FieldName kCondition{"condition"};
+constinit FieldName kExclusive{"exclusive"};
+constinit FieldName kStatus{"status"};
+constinit FieldName kMaxTriggers{"max_triggers"};
+constinit FieldName kExclude{"exclude"};
+constinit FieldName kReplacement{"replacement"};
+constinit FieldName kTalent{"talent"};
+constinit FieldName kEffect{"effect"};
+constinit FieldName kEffectFields[] = {
+    FieldName{"CHR"}, FieldName{"INT"}, FieldName{"STR"}, FieldName{"MNY"},
+    FieldName{"SPR"}, FieldName{"LIF"}, FieldName{"AGE"}, FieldName{"RDM"},
+};
+
+std::optional<cfg::ReplacementConfig> read_replacement(PyObject* record, bool& ok) {
+    ok = true;
+    PyRef value = get_attr_opt(record, kReplacement);
+    if (!value || value.get() == Py_None) return std::nullopt;
+    cfg::ReplacementConfig replacement;
+    ok = strict_field(value.get(), kGrade, to_str_f64_map, replacement.grade) &&
+         strict_field(value.get(), kTalent, to_str_f64_map, replacement.talent);
+    return replacement;
+}
+
+bool read_talent(PyObject* record, cfg::TalentConfig& talent) {
+    std::optional<std::int32_t> id = required_field<std::int32_t>(record, kId, to_i32);
+    if (!id) return false;
+    talent.id = *id;
+    std::optional<std::string> name = required_field<std::string>(record, kName, to_text);
+    if (!name) return false;
+    talent.name = std::move(*name);
+    std::optional<std::string> description =
+        required_field<std::string>(record, kDescription, to_text);
+    if (!description) return false;
+    talent.description = std::move(*description);
+
+    talent.grade = lenient_field<std::int32_t>(record, kGrade, to_i32).value_or(0);
+    if (std::optional<std::string> condition =
+            lenient_field<std::string>(record, kCondition, to_text)) {
+        talent.condition.emplace(std::move(*condition));
+    }
+    talent.exclusive = lenient_field<bool>(record, kExclusive, to_bool).value_or(false);
+    talent.status = lenient_field<std::int32_t>(record, kStatus, to_i32).value_or(0);
+    if (std::optional<std::int32_t> max = lenient_field<std::int32_t>(record, kMaxTriggers, to_i32)) {
+        talent.max_triggers = *max;
+    } else {
+        talent.max_triggers =
+            talent.condition ? cfg::default_max_triggers(talent.condition->text()) : 1;
+    }
+    talent.effect = read_effect(record);
+    if (!strict_field(record, kExclude, to_i32_list, talent.exclude)) return false;
+    bool ok = true;
+    talent.replacement = read_replacement(record, ok);
+    return ok;
+}
+
+}  // namespace
+
+std::optional<cfg::EffectConfig> read_effect(PyObject* record) {
+    PyRef value = get_attr_opt(record, kEffect);
+    if (!value || value.get() == Py_None) return std::nullopt;
+    std::int32_t amounts[8] = {};
+    for (int i = 0; i < 8; ++i) {
+        amounts[i] = lenient_field<std::int32_t>(value.get(), kEffectFields[i], to_i32).value_or(0);
+    }
+    return cfg::EffectConfig{amounts[0], amounts[1], amounts[2], amounts[3],
+                             amounts[4], amounts[5], amounts[6], amounts[7]};
+}
+
+bool load_talents(PyObject* dict, IdMap<cfg::TalentConfig>& out) {
+    DictWalk walk(dict);
+    PyRef key;
+    PyRef value;
+    int step = 0;
+    while ((step = walk.next(key, value)) > 0) {
+        std::optional<std::int32_t> id = resolve_map_key(key.get(), "Invalid talent id: ");
+        if (!id) return false;
+        cfg::TalentConfig talent;
+        if (!read_talent(value.get(), talent)) return false;
+        out.insert_or_assign(*id, std::move(talent));
+    }
+    return step == 0;
+}
+
+}  // namespace sablewick::py::config

@@ -1,0 +1,105 @@
+#include "sablewick/condition/cache.hpp"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+
+#include "sablewick/condition/ast.hpp"
+#include "sablewick/condition/parser.hpp"
+#include "sablewick/condition/tokenizer.hpp"
+#include "sablewick/condition/whitespace.hpp"
+#include "sablewick/containers.hpp"
+
+namespace sablewick::condition::cache {
+
+namespace {
+
+constexpr std::size_t kInitialSlots = 4096;
+
+struct Entry {
+    std::unique_ptr<ast::AstNode> tree;
+    CompiledCondition compiled;
+};
+
+struct ConditionCache {
+    ConditionCache() { map.reserve(kInitialSlots); }
+    std::shared_mutex mutex;
+    StringMap<std::unique_ptr<const Entry>> map;
+};
+
+std::atomic<ConditionCache*> g_created{nullptr};
+
+// Heap-allocated and never destroyed: simulations on background threads may
+// still use it while the process exits.
+ConditionCache& CONDITION_CACHE() {
+    static ConditionCache* cache = [] {
+        auto* c = new ConditionCache;
+        g_created.store(c, std::memory_order_release);
+        return c;
+    }();
+    return *cache;
+}
+
+const Entry* find(ConditionCache& cache, std::string_view condition) {
+    std::shared_lock lock(cache.mutex);
+    auto it = cache.map.find(condition);
+    return it == cache.map.end() ? nullptr : it->second.get();
+}
+
+// Builds an entry outside any lock.
+Result<std::unique_ptr<Entry>> build(std::string_view condition) {
+    const std::string_view trimmed = trim(condition);
+    if (trimmed.empty()) return std::unexpected(SablewickError::invalid_condition("Empty condition"));
+    auto tokens = tokenize(trimmed);
+    if (!tokens) return std::unexpected(std::move(tokens.error()));
+    auto tree = parser::parse_tokens(*tokens);
+    if (!tree) return std::unexpected(std::move(tree.error()));
+    auto entry = std::make_unique<Entry>();
+    entry->compiled = CompiledCondition::compile(**tree);
+    entry->tree = std::move(*tree);
+    return entry;
+}
+
+}  // namespace
+
+Result<const CompiledCondition*> resolve(std::string_view condition) {
+    ConditionCache& cache = CONDITION_CACHE();
+    if (const Entry* hit = find(cache, condition)) return &hit->compiled;
+    auto built = build(condition);
+    if (!built) return std::unexpected(std::move(built.error()));
+    std::unique_lock lock(cache.mutex);
+    // Two threads may race on one text; the first entry stays (its tree is
+    // equal), so pointers handed out before remain valid.
+    auto it = cache.map.find(condition);
+    if (it == cache.map.end()) it = cache.map.emplace(std::string(condition), std::move(*built)).first;
+    return &it->second->compiled;
+}
+
+Result<bool> check_condition(std::string_view condition, const property::PropertyState& state) {
+    if (condition.empty()) return true;
+    auto compiled = resolve(condition);
+    if (!compiled) return std::unexpected(std::move(compiled.error()));
+    return (*compiled)->evaluate(state);
+}
+
+namespace testing {
+
+bool exists() noexcept { return g_created.load(std::memory_order_acquire) != nullptr; }
+
+std::size_t size() {
+    if (!exists()) return 0;
+    ConditionCache& cache = CONDITION_CACHE();
+    std::shared_lock lock(cache.mutex);
+    return cache.map.size();
+}
+
+bool contains(std::string_view condition) {
+    if (!exists()) return false;
+    return find(CONDITION_CACHE(), condition) != nullptr;
+}
+
+}  // namespace testing
+
+}  // namespace sablewick::condition::cache

@@ -1,0 +1,144 @@
+#include "sablewick/condition/parser.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "sablewick/condition/value_parser.hpp"
+#include "sablewick/condition/whitespace.hpp"
+
+namespace sablewick::condition::parser {
+
+using ast::AstNode;
+using ast::Operator;
+
+namespace {
+
+SablewickError failure(std::string message) { return SablewickError::invalid_condition(std::move(message)); }
+
+struct Sign {
+    std::string_view text;
+    Operator op;
+};
+
+constexpr Sign kSigns[] = {
+    {">=", Operator::GreaterEqual}, {"<=", Operator::LessEqual}, {"!=", Operator::NotEqual},
+    {">", Operator::Greater},       {"<", Operator::Less},       {"=", Operator::Equal},
+    {"?", Operator::In},            {"!", Operator::NotIn},
+};
+
+// Positions of one kind of split token, ordered by (depth before the token,
+// position), so the last one at a given depth inside a slice is a binary
+// search away.
+class SplitIndex {
+public:
+    void add(std::int64_t depth, std::size_t position) { entries_.emplace_back(depth, position); }
+    void seal() { std::stable_sort(entries_.begin(), entries_.end(), [](auto& x, auto& y) { return x.first < y.first; }); }
+
+    // The last position p with a <= p < b at `depth`, or npos.
+    std::size_t last(std::int64_t depth, std::size_t a, std::size_t b) const {
+        auto it = std::lower_bound(entries_.begin(), entries_.end(), std::pair<std::int64_t, std::size_t>(depth, b));
+        if (it == entries_.begin()) return npos;
+        --it;
+        return it->first == depth && it->second >= a ? it->second : npos;
+    }
+
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+private:
+    std::vector<std::pair<std::int64_t, std::size_t>> entries_;
+};
+
+}  // namespace
+
+Result<std::unique_ptr<AstNode>> parse_condition(std::string_view text) {
+    for (const Sign& sign : kSigns) {
+        const std::size_t at = text.find(sign.text);
+        if (at == std::string_view::npos) continue;
+        auto value = parse_value(trim(text.substr(at + sign.text.size())));
+        if (!value) return std::unexpected(std::move(value.error()));
+        return AstNode::condition(std::string(trim(text.substr(0, at))), sign.op, std::move(*value));
+    }
+    return std::unexpected(failure("No operator found in: " + std::string(text)));
+}
+
+Result<std::unique_ptr<AstNode>> parse_tokens(std::span<const Token> tokens) {
+    const std::size_t n = tokens.size();
+    // depth[i]: parenthesis depth before token i, counted from the start.
+    std::vector<std::int64_t> depth(n + 1);
+    SplitIndex ors, ands;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::int64_t d = depth[i];
+        switch (tokens[i].kind) {
+            case Token::Kind::Or: ors.add(d, i); break;
+            case Token::Kind::And: ands.add(d, i); break;
+            case Token::Kind::OpenParen: ++d; break;
+            case Token::Kind::CloseParen: --d; break;
+            case Token::Kind::Condition: break;
+        }
+        depth[i + 1] = d;
+    }
+    ors.seal();
+    ands.seal();
+
+    enum class Job : std::uint8_t { Parse, MakeAnd, MakeOr };
+    struct Task {
+        Job job;
+        std::size_t a, b;
+    };
+    std::vector<Task> tasks;
+    std::vector<std::unique_ptr<AstNode>> done;
+    tasks.push_back({Job::Parse, 0, n});
+    while (!tasks.empty()) {
+        const Task task = tasks.back();
+        tasks.pop_back();
+        if (task.job != Job::Parse) {
+            std::unique_ptr<AstNode> right = std::move(done.back());
+            done.pop_back();
+            std::unique_ptr<AstNode> left = std::move(done.back());
+            done.pop_back();
+            done.push_back(task.job == Job::MakeAnd ? AstNode::and_(std::move(left), std::move(right))
+                                                    : AstNode::or_(std::move(left), std::move(right)));
+            continue;
+        }
+        std::size_t a = task.a, b = task.b;
+        for (;;) {
+            if (a == b) return std::unexpected(failure("Empty token list"));
+            // The slice's own depth counter starts at 0 at a.
+            const std::int64_t base = depth[a];
+            std::size_t split = ors.last(base, a, b);
+            Job make = Job::MakeOr;
+            if (split == SplitIndex::npos) {
+                split = ands.last(base, a, b);
+                make = Job::MakeAnd;
+            }
+            if (split != SplitIndex::npos) {
+                // The left part runs first, so its failure wins.
+                tasks.push_back({make, 0, 0});
+                tasks.push_back({Job::Parse, split + 1, b});
+                tasks.push_back({Job::Parse, a, split});
+                break;
+            }
+            if (b - a == 1) {
+                if (tokens[a].kind != Token::Kind::Condition) {
+                    return std::unexpected(failure("Cannot parse tokens: " + debug_form(tokens.subspan(a, 1))));
+                }
+                auto leaf = parse_condition(tokens[a].text);
+                if (!leaf) return std::unexpected(std::move(leaf.error()));
+                done.push_back(std::move(*leaf));
+                break;
+            }
+            if (tokens[a].kind == Token::Kind::OpenParen && tokens[b - 1].kind == Token::Kind::CloseParen) {
+                ++a;
+                --b;
+                continue;
+            }
+            return std::unexpected(failure("Cannot parse tokens: " + debug_form(tokens.subspan(a, b - a))));
+        }
+    }
+    return std::move(done.back());
+}
+
+}  // namespace sablewick::condition::parser

@@ -1,0 +1,28 @@
+#pragma once
+// Turns the tokens of one condition text into a tree.
+
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include "sablewick/condition/ast.hpp"
+#include "sablewick/condition/token.hpp"
+#include "sablewick/error.hpp"
+
+namespace sablewick::condition::parser {
+
+// Splits at the last "|" at depth 0, else at the last "&" at depth 0 (both
+// group to the left, "|" binds more loosely); a single Condition token is a
+// leaf; otherwise a first "(" and a last ")" are dropped, unpaired or not.
+// The first failure met, left part before right part, is returned.
+//
+// Works with an explicit stack and answers "last split at depth 0 in this
+// slice" by binary search, so long chains and deep nesting cost O(n log n)
+// and never recurse.
+Result<std::unique_ptr<ast::AstNode>> parse_tokens(std::span<const Token> tokens);
+
+// One word: the first sign of >= <= != > < = ? ! (in that order) that occurs
+// at all, at its first occurrence; property and value are trimmed.
+Result<std::unique_ptr<ast::AstNode>> parse_condition(std::string_view text);
+
+}  // namespace sablewick::condition::parser

@@ -1,0 +1,25 @@
+#pragma once
+// The right-hand side of a condition leaf.
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "sablewick/condition/ast.hpp"
+#include "sablewick/error.hpp"
+
+namespace sablewick::condition {
+
+// Optional sign, one or more ASCII digits, within the signed 32-bit range.
+std::optional<std::int32_t> parse_int(std::string_view text) noexcept;
+
+// Optional sign, then inf / infinity / nan in any case, or digits with at
+// most one '.' (at least one digit) and an optional exponent. Nearest
+// double, ties to even; overflow gives an infinity, underflow a zero, of
+// the number's sign.
+std::optional<double> parse_float(std::string_view text) noexcept;
+
+// "[...]": Array (or "Invalid array: " + text); else Int, Float, or Text.
+Result<ast::ConditionValue> parse_value(std::string_view text);
+
+}  // namespace sablewick::condition

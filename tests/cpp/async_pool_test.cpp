@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <pthread.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "python/async_pool.hpp"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace pool = sablewick::py::pool;
+
+class FunctionJob : public pool::Job {
+public:
+    explicit FunctionJob(std::function<void(pool::TaskId)> body) : body_(std::move(body)) {}
+    void run(pool::TaskId id) override { body_(id); }
+
+private:
+    std::function<void(pool::TaskId)> body_;
+};
+
+std::unique_ptr<pool::Job> job(std::function<void(pool::TaskId)> body) {
+    return std::make_unique<FunctionJob>(std::move(body));
+}
+
+// A gate that jobs wait on until the test opens it.
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
+    int arrived = 0;
+    int finished = 0;
+
+    void pass() {
+        std::unique_lock lock(mutex);
+        ++arrived;
+        changed.notify_all();
+        changed.wait(lock, [&] { return open; });
+        ++finished;
+        changed.notify_all();
+    }
+    void release() {
+        std::lock_guard lock(mutex);
+        open = true;
+        changed.notify_all();
+    }
+    bool wait_for(int& counter, int value) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, 10s, [&] { return counter >= value; });
+    }
+};
+
+bool eventually(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(5ms);
+    }
+    return condition();
+}
+
+// Pools are never destroyed (idle threads wait on them), so neither are these.
+pool::ThreadPool& leaked_pool(std::size_t keep_alive, std::chrono::nanoseconds idle = 10s,
+                              std::size_t max_threads = pool::kMaxThreads) {
+    return *new pool::ThreadPool(keep_alive, idle, max_threads);
+}
+
+void submit(pool::ThreadPool& threads, std::unique_ptr<pool::Job> work) {
+    auto submitted = threads.submit(work);
+    ASSERT_TRUE(submitted.has_value()) << submitted.error();
+}
+
+TEST(AsyncPool, ThreadsCarryTheRuntimeName) {
+    pool::ThreadPool& threads = leaked_pool(1);
+    Gate gate;
+    std::string name;
+    submit(threads, job([&](pool::TaskId) {
+        char buffer[32] = {};
+        pthread_getname_np(pthread_self(), buffer, sizeof buffer);
+        name = buffer;
+        gate.pass();
+    }));
+    gate.release();
+    ASSERT_TRUE(gate.wait_for(gate.finished, 1));
+    EXPECT_EQ(name, "tokio-runtime-w");
+}
+
+TEST(AsyncPool, JobsBeyondTheThreadLimitWaitInTheQueue) {
+    pool::ThreadPool& threads = leaked_pool(1, 10s, 2);
+    Gate gate;
+    for (int i = 0; i < 5; ++i) submit(threads, job([&](pool::TaskId) { gate.pass(); }));
+    ASSERT_TRUE(gate.wait_for(gate.arrived, 2));
+    pool::PoolStats stats = threads.stats();
+    EXPECT_EQ(stats.threads, 2u);
+    EXPECT_EQ(stats.queued, 3u);
+    gate.release();
+    ASSERT_TRUE(gate.wait_for(gate.finished, 5));
+    EXPECT_EQ(threads.stats().threads, 2u);
+}
+
+TEST(AsyncPool, TaskIdsCountFromOne) {
+    pool::ThreadPool& threads = leaked_pool(1);
+    std::unique_ptr<pool::Job> first = job([](pool::TaskId) {});
+    std::unique_ptr<pool::Job> second = job([](pool::TaskId) {});
+    EXPECT_EQ(threads.submit(first).value(), 1u);
+    EXPECT_EQ(threads.submit(second).value(), 2u);
+}
+
+TEST(AsyncPool, IdleThreadsBeyondKeepAliveExit) {
+    pool::ThreadPool& threads = leaked_pool(1, 50ms, 8);
+    Gate gate;
+    for (int i = 0; i < 4; ++i) submit(threads, job([&](pool::TaskId) { gate.pass(); }));
+    ASSERT_TRUE(gate.wait_for(gate.arrived, 4));
+    EXPECT_EQ(threads.stats().threads, 4u);
+    gate.release();
+    ASSERT_TRUE(eventually([&] { return threads.stats().threads == 1; }));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(threads.stats().threads, 1u);  // the kept thread stays
+
+    // ...and serves the next job.
+    std::atomic<bool> ran{false};
+    submit(threads, job([&](pool::TaskId) { ran = true; }));
+    EXPECT_TRUE(eventually([&] { return ran.load(); }));
+}
+
+TEST(AsyncPool, AThreadEndedByPthreadExitLeavesThePoolWorking) {
+    pool::ThreadPool& threads = leaked_pool(0, 10s, 1);
+    submit(threads, job([](pool::TaskId) { pthread_exit(nullptr); }));
+    ASSERT_TRUE(eventually([&] { return threads.stats().threads == 0; }));
+    std::atomic<bool> ran{false};
+    submit(threads, job([&](pool::TaskId) { ran = true; }));
+    EXPECT_TRUE(eventually([&] { return ran.load(); }));
+}
+
+TEST(AsyncPool, AThrowingJobDoesNotEndItsThread) {
+    pool::ThreadPool& threads = leaked_pool(1, 10s, 1);
+    submit(threads, job([](pool::TaskId) { throw std::runtime_error("boom"); }));
+    std::atomic<bool> ran{false};
+    submit(threads, job([&](pool::TaskId) { ran = true; }));
+    EXPECT_TRUE(eventually([&] { return ran.load(); }));
+    EXPECT_EQ(threads.stats().threads, 1u);
+}
+
+TEST(AsyncPool, KeepAliveCountFromTheEnvironmentText) {
+    struct Case {
+        const char* text;
+        std::size_t expected;
+    };
+    const Case cases[] = {
+        {nullptr, 6}, {"4", 4}, {"+3", 3}, {"0", 6},    {"", 6},
+        {"-1", 6},    {" 4", 6}, {"4x", 6}, {"1.5", 6}, {"99999999999999999999999", pool::kMaxThreads},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(pool::keep_alive_from(c.text, 6), c.expected) << (c.text ? c.text : "(unset)");
+    }
+}
+
+TEST(AsyncPool, PanicDescriptionNamesTheTaskAndQuotesTheMessage) {
+    struct Case {
+        std::exception_ptr failure;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {std::make_exception_ptr(std::bad_alloc()), R"(task 17 panicked with message "std::bad_alloc")"},
+        {std::make_exception_ptr(std::runtime_error("say \"hi\"\n\\")),
+         R"(task 17 panicked with message "say \"hi\"\n\\")"},
+        {std::make_exception_ptr(42), "task 17 panicked"},
+        {nullptr, "task 17 panicked"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(pool::describe_panic(17, c.failure), c.expected);
+}
+
+TEST(AsyncPool, AForkedChildGetsAFreshProcessPool) {
+    pool::ThreadPool& parent = pool::process_pool();
+    Gate gate;
+    submit(parent, job([&](pool::TaskId) { gate.pass(); }));  // busy while forking
+    ASSERT_TRUE(gate.wait_for(gate.arrived, 1));
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // No thread of the parent's pool exists here; a job must still run.
+        pool::ThreadPool& fresh = pool::process_pool();
+        int code = fresh.stats().threads == 0 ? 0 : 10;
+        std::atomic<bool> ran{false};
+        std::unique_ptr<pool::Job> work = job([&](pool::TaskId) { ran = true; });
+        if (!fresh.submit(work)) code = 11;
+        for (int i = 0; i < 1000 && !ran; ++i) usleep(5000);
+        if (!ran) code = 12;
+        _exit(code);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    gate.release();
+    ASSERT_TRUE(gate.wait_for(gate.finished, 1));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+}  // namespace

@@ -1,0 +1,311 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sablewick/condition/ast.hpp"
+#include "sablewick/condition/compiled.hpp"
+#include "sablewick/condition/evaluator.hpp"
+#include "sablewick/property/state.hpp"
+#include "sablewick/random.hpp"
+#include "sablewick/simulator/result.hpp"
+
+#include <functional>
+
+namespace {
+
+using sablewick::condition::CompiledCondition;
+using sablewick::condition::ast::AstNode;
+using sablewick::condition::ast::ConditionValue;
+using sablewick::condition::ast::Operator;
+using sablewick::property::PropertyState;
+namespace evaluator = sablewick::condition::evaluator;
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The tree walk and the compiled form must agree; returns their answer.
+bool holds(const AstNode& tree, const PropertyState& state) {
+    const bool walked = evaluator::check(tree, state);
+    const bool compiled = CompiledCondition::compile(tree).evaluate(state);
+    EXPECT_EQ(walked, compiled) << "tree walk and compiled form disagree";
+    return walked;
+}
+
+std::unique_ptr<AstNode> leaf(std::string property, Operator op, ConditionValue value) {
+    return AstNode::condition(std::move(property), op, std::move(value));
+}
+
+ConditionValue I(std::int32_t n) { return ConditionValue::Int(n); }
+ConditionValue F(double f) { return ConditionValue::Float(f); }
+ConditionValue A(std::vector<std::int32_t> a) { return ConditionValue::Array(std::move(a)); }
+ConditionValue T(std::string t) { return ConditionValue::Text(std::move(t)); }
+
+// CHR 2, TLT {1, 5}, EVT empty.
+PropertyState table_state() {
+    PropertyState s({1, 5}, {{"CHR", 2}}, nullptr);
+    return s;
+}
+
+struct LeafCase {
+    const char* property;
+    Operator op;
+    ConditionValue value;
+    bool want;
+};
+
+class EvaluatorLeaf : public ::testing::TestWithParam<LeafCase> {};
+
+TEST_P(EvaluatorLeaf, ComparisonTable) {
+    const LeafCase& c = GetParam();
+    EXPECT_EQ(holds(*leaf(c.property, c.op, c.value), table_state()), c.want);
+}
+
+using O = Operator;
+
+INSTANTIATE_TEST_SUITE_P(
+    ScalarInt, EvaluatorLeaf,
+    ::testing::Values(LeafCase{"CHR", O::Greater, I(1), true}, LeafCase{"CHR", O::Greater, I(2), false},
+                      LeafCase{"CHR", O::Less, I(3), true}, LeafCase{"CHR", O::Less, I(2), false},
+                      LeafCase{"CHR", O::GreaterEqual, I(2), true}, LeafCase{"CHR", O::GreaterEqual, I(3), false},
+                      LeafCase{"CHR", O::LessEqual, I(2), true}, LeafCase{"CHR", O::LessEqual, I(1), false},
+                      LeafCase{"CHR", O::Equal, I(2), true}, LeafCase{"CHR", O::Equal, I(3), false},
+                      LeafCase{"CHR", O::NotEqual, I(3), true}, LeafCase{"CHR", O::NotEqual, I(2), false},
+                      LeafCase{"CHR", O::In, I(2), false}, LeafCase{"CHR", O::NotIn, I(2), false},
+                      LeafCase{"CHR", O::Greater, I(-2147483648), true}));
+
+INSTANTIATE_TEST_SUITE_P(
+    ScalarFloat, EvaluatorLeaf,
+    ::testing::Values(LeafCase{"CHR", O::Greater, F(1.5), true}, LeafCase{"CHR", O::Greater, F(2.5), false},
+                      LeafCase{"CHR", O::Less, F(2.5), true}, LeafCase{"CHR", O::Less, F(1.5), false},
+                      LeafCase{"CHR", O::GreaterEqual, F(2.0), true}, LeafCase{"CHR", O::LessEqual, F(2.0), true},
+                      LeafCase{"CHR", O::LessEqual, F(1.5), false}, LeafCase{"CHR", O::Equal, F(2.0), false},
+                      LeafCase{"CHR", O::NotEqual, F(2.0), false}, LeafCase{"CHR", O::NotEqual, F(3.0), false},
+                      LeafCase{"CHR", O::In, F(2.0), false}, LeafCase{"CHR", O::NotIn, F(2.0), false},
+                      LeafCase{"CHR", O::Greater, F(kNaN), false}, LeafCase{"CHR", O::Less, F(kNaN), false},
+                      LeafCase{"CHR", O::GreaterEqual, F(kNaN), false}, LeafCase{"CHR", O::LessEqual, F(kNaN), false},
+                      LeafCase{"CHR", O::Less, F(kInf), true}, LeafCase{"CHR", O::Greater, F(-kInf), true},
+                      LeafCase{"CHR", O::Greater, F(kInf), false}));
+
+INSTANTIATE_TEST_SUITE_P(
+    ScalarArray, EvaluatorLeaf,
+    ::testing::Values(LeafCase{"CHR", O::In, A({1, 2, 3}), true}, LeafCase{"CHR", O::In, A({4}), false},
+                      LeafCase{"CHR", O::NotIn, A({1, 2, 3}), false}, LeafCase{"CHR", O::NotIn, A({4}), true},
+                      LeafCase{"CHR", O::Greater, A({1}), false}, LeafCase{"CHR", O::Less, A({5}), false},
+                      LeafCase{"CHR", O::GreaterEqual, A({2}), false}, LeafCase{"CHR", O::LessEqual, A({2}), false},
+                      LeafCase{"CHR", O::Equal, A({2}), false}, LeafCase{"CHR", O::NotEqual, A({2}), false}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Text, EvaluatorLeaf,
+    ::testing::Values(LeafCase{"CHR", O::Greater, T("abc"), false}, LeafCase{"CHR", O::Less, T("abc"), false},
+                      LeafCase{"CHR", O::GreaterEqual, T("abc"), false}, LeafCase{"CHR", O::LessEqual, T(""), false},
+                      LeafCase{"CHR", O::Equal, T("abc"), false}, LeafCase{"CHR", O::NotEqual, T("abc"), false},
+                      LeafCase{"CHR", O::In, T("[1,2"), false}, LeafCase{"CHR", O::NotIn, T("abc"), false},
+                      LeafCase{"TLT", O::NotEqual, T("abc"), false}, LeafCase{"EVT", O::NotIn, T("x"), false}));
+
+INSTANTIATE_TEST_SUITE_P(
+    ListInt, EvaluatorLeaf,
+    ::testing::Values(LeafCase{"TLT", O::Equal, I(5), true}, LeafCase{"TLT", O::Equal, I(2), false},
+                      LeafCase{"TLT", O::NotEqual, I(2), true}, LeafCase{"TLT", O::NotEqual, I(5), false},
+                      LeafCase{"TLT", O::Greater, I(0), false}, LeafCase{"TLT", O::Less, I(9), false},
+                      LeafCase{"TLT", O::GreaterEqual, I(1), false}, LeafCase{"TLT", O::LessEqual, I(9), false},
+                      LeafCase{"TLT", O::In, I(1), false}, LeafCase{"TLT", O::NotIn, I(1), false},
+                      LeafCase{"EVT", O::Equal, I(10), false}, LeafCase{"EVT", O::NotEqual, I(10), true}));
+
+INSTANTIATE_TEST_SUITE_P(
+    ListArray, EvaluatorLeaf,
+    ::testing::Values(LeafCase{"TLT", O::In, A({5, 9}), true}, LeafCase{"TLT", O::In, A({2, 3}), false},
+                      LeafCase{"TLT", O::NotIn, A({2, 3}), true}, LeafCase{"TLT", O::NotIn, A({9, 5}), false},
+                      LeafCase{"TLT", O::Equal, A({1}), false}, LeafCase{"TLT", O::NotEqual, A({1}), false},
+                      LeafCase{"TLT", O::Greater, A({0}), false}, LeafCase{"TLT", O::LessEqual, A({9}), false},
+                      LeafCase{"EVT", O::In, A({1}), false}, LeafCase{"EVT", O::NotIn, A({1}), true}));
+
+INSTANTIATE_TEST_SUITE_P(
+    ListFloat, EvaluatorLeaf,
+    ::testing::Values(LeafCase{"TLT", O::Greater, F(0.5), false}, LeafCase{"TLT", O::Less, F(9.0), false},
+                      LeafCase{"TLT", O::Equal, F(1.0), false}, LeafCase{"TLT", O::NotEqual, F(7.0), false},
+                      LeafCase{"TLT", O::NotIn, F(7.0), false}));
+
+// Names outside the code table read scalar 0; matching is exact.
+INSTANTIATE_TEST_SUITE_P(
+    UnknownReadsZero, EvaluatorLeaf,
+    ::testing::Values(LeafCase{"RDM", O::Equal, I(0), true}, LeafCase{"RDM", O::Greater, I(0), false},
+                      LeafCase{"XYZ", O::Less, I(1), true}, LeafCase{"chr", O::Equal, I(0), true},
+                      LeafCase{"CHR ", O::Equal, I(0), true}, LeafCase{"", O::Equal, I(0), true},
+                      LeafCase{"LLIF", O::Equal, I(0), true}, LeafCase{"HLIF", O::Equal, I(0), true},
+                      LeafCase{"tlt", O::In, A({1}), false}, LeafCase{"tlt", O::NotIn, A({1}), true},
+                      LeafCase{"CHRX", O::In, A({0}), true}));
+
+TEST(Evaluator, FloatComparesTheExactValue) {
+    PropertyState s({}, {{"CHR", 2147483647}}, nullptr);
+    EXPECT_TRUE(holds(*leaf("CHR", O::Less, F(2147483647.5)), s));
+    EXPECT_FALSE(holds(*leaf("CHR", O::GreaterEqual, F(2147483647.5)), s));
+    EXPECT_TRUE(holds(*leaf("CHR", O::GreaterEqual, F(2147483647.0)), s));
+}
+
+TEST(Evaluator, EveryScalarCodeReadsItsField) {
+    sablewick::simulator::PlayHistory history{{}, {}, 7, 8};
+    PropertyState s({}, {{"CHR", 1}, {"INT", 2}, {"STR", 3}, {"MNY", 4}}, &history);
+    s.SPR = 5;
+    s.LIF = 6;
+    s.AGE = 9;
+    s.LAGE = 4; s.LCHR = -1; s.LINT = 100; s.LSTR = 0; s.LMNY = 3; s.LSPR = -7;
+    s.HAGE = 20; s.HCHR = 0; s.HINT = 12; s.HSTR = 13; s.HMNY = 1; s.HSPR = 15;
+    const std::pair<const char*, std::int32_t> reads[] = {
+        {"AGE", 9},    {"CHR", 1},    {"INT", 2},    {"STR", 3},    {"MNY", 4},   {"SPR", 5},
+        {"LIF", 6},    {"TMS", 7},    {"CACHV", 8},  {"LAGE", 4},   {"LCHR", -1}, {"LINT", 2},
+        {"LSTR", 0},   {"LMNY", 3},   {"LSPR", -7},  {"HAGE", 20},  {"HCHR", 1},  {"HINT", 12},
+        {"HSTR", 13},  {"HMNY", 4},   {"HSPR", 15},
+        {"SUM", 2 * (1 + 12 + 13 + 4 + 15) + 10},
+    };
+    for (auto [code, want] : reads) {
+        EXPECT_TRUE(holds(*leaf(code, O::Equal, I(want)), s)) << code;
+        EXPECT_FALSE(holds(*leaf(code, O::NotEqual, I(want)), s)) << code;
+    }
+}
+
+TEST(Evaluator, EveryListCodeReadsItsList) {
+    sablewick::simulator::PlayHistory history{{30}, {40}, 0, 0};
+    PropertyState s({10}, {}, &history);
+    s.add_event(20);
+    const std::pair<const char*, std::int32_t> reads[] = {{"TLT", 10}, {"EVT", 20}, {"AEVT", 30}, {"ATLT", 40}};
+    for (auto [code, id] : reads) {
+        for (std::int32_t other : {10, 20, 30, 40}) {
+            EXPECT_EQ(holds(*leaf(code, O::Equal, I(other)), s), other == id) << code << " " << other;
+            EXPECT_EQ(holds(*leaf(code, O::In, A({other, 99})), s), other == id) << code << " " << other;
+        }
+    }
+}
+
+TEST(Evaluator, EffectiveMinimaAndMaxima) {
+    PropertyState rising({}, {{"CHR", 12}}, nullptr);
+    EXPECT_TRUE(holds(*leaf("HCHR", O::Greater, I(10)), rising));
+    PropertyState s({}, {{"CHR", 3}}, nullptr);
+    s.add_value(sablewick::property::Code::CHR, -4);
+    s.add_value(sablewick::property::Code::CHR, 5);
+    EXPECT_TRUE(holds(*leaf("LCHR", O::Less, I(0)), s));
+    EXPECT_TRUE(holds(*leaf("HCHR", O::Equal, I(4)), s));
+}
+
+TEST(Evaluator, SummaryScoreExample) {
+    PropertyState s({}, {{"CHR", 5}, {"INT", 5}, {"STR", 5}, {"MNY", 5}}, nullptr);
+    for (int i = 0; i < 81; ++i) s.age_step();
+    ASSERT_EQ(s.AGE, 80);
+    EXPECT_TRUE(holds(*leaf("SUM", O::GreaterEqual, I(90)), s));
+    EXPECT_FALSE(holds(*leaf("SUM", O::Greater, I(90)), s));
+}
+
+TEST(Evaluator, AgeThreshold) {
+    PropertyState s({}, {}, nullptr);
+    auto tree = leaf("AGE", O::GreaterEqual, I(18));
+    EXPECT_FALSE(holds(*tree, s));
+    s.AGE = 18;
+    EXPECT_TRUE(holds(*tree, s));
+}
+
+// T holds, F fails (CHR is 2).
+std::unique_ptr<AstNode> t() { return leaf("CHR", O::Equal, I(2)); }
+std::unique_ptr<AstNode> f() { return leaf("CHR", O::Equal, I(3)); }
+
+TEST(Evaluator, AndOrTruthTable) {
+    const PropertyState s = table_state();
+    EXPECT_TRUE(holds(*AstNode::and_(t(), t()), s));
+    EXPECT_FALSE(holds(*AstNode::and_(t(), f()), s));
+    EXPECT_FALSE(holds(*AstNode::and_(f(), t()), s));
+    EXPECT_FALSE(holds(*AstNode::and_(f(), f()), s));
+    EXPECT_TRUE(holds(*AstNode::or_(t(), f()), s));
+    EXPECT_TRUE(holds(*AstNode::or_(f(), t()), s));
+    EXPECT_FALSE(holds(*AstNode::or_(f(), f()), s));
+    // Mixed nesting on both sides.
+    EXPECT_TRUE(holds(*AstNode::and_(AstNode::or_(f(), t()), AstNode::or_(t(), f())), s));
+    EXPECT_FALSE(holds(*AstNode::or_(AstNode::and_(t(), f()), AstNode::and_(f(), t())), s));
+    EXPECT_TRUE(holds(*AstNode::or_(AstNode::and_(t(), f()), AstNode::and_(t(), AstNode::or_(f(), t()))), s));
+    EXPECT_FALSE(holds(*AstNode::and_(AstNode::or_(f(), AstNode::and_(t(), t())), AstNode::and_(t(), f())), s));
+}
+
+// Every tree shape of up to four leaves, every assignment of truths: the
+// compiled jumps (threaded) must agree with the tree walk.
+TEST(Evaluator, CompiledFormAgreesOnAllSmallShapes) {
+    const PropertyState s = table_state();
+    // Build all trees over n leaves whose truth values come from bits.
+    std::function<std::vector<std::unique_ptr<AstNode>>(int, int, unsigned)> build;
+    build = [&](int lo, int hi, unsigned bits) {
+        std::vector<std::unique_ptr<AstNode>> out;
+        if (hi - lo == 1) {
+            out.push_back(((bits >> lo) & 1u) ? t() : f());
+            return out;
+        }
+        for (int mid = lo + 1; mid < hi; ++mid) {
+            auto lefts = build(lo, mid, bits);
+            auto rights = build(mid, hi, bits);
+            for (auto& l : lefts) {
+                for (auto& r : rights) {
+                    out.push_back(AstNode::and_(l->clone(), r->clone()));
+                    out.push_back(AstNode::or_(l->clone(), r->clone()));
+                }
+            }
+        }
+        return out;
+    };
+    int trees = 0;
+    for (int n = 1; n <= 4; ++n) {
+        for (unsigned bits = 0; bits < (1u << n); ++bits) {
+            for (auto& tree : build(0, n, bits)) {
+                holds(*tree, s);
+                ++trees;
+            }
+        }
+    }
+    EXPECT_GT(trees, 100);
+}
+
+TEST(AstNode, CloneIsDeepAndIndependent) {
+    const PropertyState s = table_state();
+    auto original = AstNode::or_(AstNode::and_(leaf("TLT", O::In, A({5})), leaf("CHR", O::Greater, F(1.5))),
+                                 leaf("X", O::Equal, T("abc")));
+    auto copy = original->clone();
+    EXPECT_TRUE(*copy == *original);
+    EXPECT_EQ(copy->left()->parent(), copy.get());
+    EXPECT_NE(copy->left(), original->left());
+    const bool before = holds(*original, s);
+    original.reset();
+    EXPECT_EQ(holds(*copy, s), before);
+    EXPECT_EQ(copy->left()->left()->value().as_array(), (std::vector<std::int32_t>{5}));
+    EXPECT_EQ(copy->right()->value().as_text(), "abc");
+}
+
+TEST(AstNode, EqualityComparesEverything) {
+    EXPECT_TRUE(*leaf("A", O::Equal, F(kNaN)) == *leaf("A", O::Equal, F(kNaN)));
+    EXPECT_FALSE(*leaf("A", O::Equal, I(1)) == *leaf("A", O::Equal, F(1.0)));
+    EXPECT_FALSE(*leaf("A", O::Equal, I(1)) == *leaf("A", O::NotEqual, I(1)));
+    EXPECT_FALSE(*leaf("A", O::Equal, I(1)) == *leaf("B", O::Equal, I(1)));
+    EXPECT_FALSE(*AstNode::and_(t(), f()) == *AstNode::or_(t(), f()));
+    EXPECT_FALSE(*AstNode::and_(t(), f()) == *AstNode::and_(f(), t()));
+}
+
+// 200,000 levels each way: walking, compiling, copying, comparing and
+// destroying must not recurse.
+TEST(AstNode, DeepTreesNeedNoStack) {
+    const PropertyState s = table_state();
+    constexpr int kDepth = 200000;
+    auto left_deep = f();
+    auto right_deep = f();
+    for (int i = 0; i < kDepth; ++i) {
+        left_deep = AstNode::or_(std::move(left_deep), f());
+        right_deep = AstNode::and_(t(), std::move(right_deep));
+    }
+    EXPECT_FALSE(holds(*left_deep, s));
+    EXPECT_FALSE(holds(*right_deep, s));
+    auto copy = left_deep->clone();
+    EXPECT_TRUE(*copy == *left_deep);
+    auto last_true = AstNode::or_(std::move(left_deep), t());
+    EXPECT_TRUE(holds(*last_true, s));
+    last_true.reset();
+    right_deep.reset();
+    copy.reset();
+}
+
+}  // namespace

@@ -1,0 +1,435 @@
+"""simulate_async: the call, the future, the background pool, exit and fork."""
+
+import asyncio
+import inspect
+import os
+import subprocess
+import sys
+import textwrap
+import time
+
+import pytest
+
+import sablewick_core as core
+
+# The pool runs at most this many jobs at once; further jobs wait in its queue.
+POOL_MAX_THREADS = 512
+THREAD_NAME = "tokio-runtime-w"  # "tokio-runtime-worker" as the kernel keeps it
+
+
+def one_year_config(text="end"):
+    """Age 0 draws event 1, which ends the life in its first year."""
+    return {
+        "talents": {},
+        "events": {1: {"id": 1, "event": text, "effect": {"LIF": -1}}},
+        "ages": {0: {"age": 0, "events": [(1, 1.0)]}},
+        "achievements": {},
+        "judge": {},
+    }
+
+
+def slow_config(talents=10_000):
+    """A life that runs to the year bound, testing every talent's condition
+    each year (none ever holds). Simulate it with talent ids slow_ids()."""
+    return {
+        "talents": {
+            i: {"id": i, "name": f"t{i}", "description": "never", "condition": f"(AGE<-5)&(CHR>{i})"}
+            for i in range(1, talents + 1)
+        },
+        "events": {},
+        "ages": {},
+        "achievements": {},
+        "judge": {},
+    }
+
+
+def slow_ids(talents=10_000):
+    return list(range(1, talents + 1))
+
+
+def pool_thread_names():
+    names = []
+    for tid in os.listdir("/proc/self/task"):
+        try:
+            with open(f"/proc/self/task/{tid}/comm") as comm:
+                names.append(comm.read().rstrip("\n"))
+        except FileNotFoundError:  # the thread ended meanwhile
+            pass
+    return [name for name in names if name == THREAD_NAME]
+
+
+def run_script(code, timeout=60):
+    done = subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True,
+                          text=True, timeout=timeout, check=False)
+    return done
+
+
+@pytest.fixture
+def one_year():
+    core.init_config(one_year_config())
+
+
+def test_docstring_and_signature():
+    assert core.simulate_async.__doc__ == (
+        "Simulate a complete life trajectory asynchronously\n"
+        "\n"
+        "This function runs the simulation in a background thread using Tokio's\n"
+        "spawn_blocking, allowing Python's asyncio event loop to remain responsive.\n"
+        "The GIL is automatically released during the CPU-intensive simulation.\n"
+        "\n"
+        "# Arguments\n"
+        "* `py` - Python interpreter token\n"
+        "* `talent_ids` - List of selected talent IDs\n"
+        "* `properties` - Initial property allocation {CHR, INT, STR, MNY}\n"
+        "* `achieved_ids` - Set of already achieved achievement IDs\n"
+        "* `tms` - Play count (TMS)\n"
+        "* `aevt` - Historical events (AEVT)\n"
+        "* `atlt` - Historical talents (ATLT)\n"
+        "* `cachv` - Achievement count (CACHV)\n"
+        "\n"
+        "# Returns\n"
+        "A Python awaitable that resolves to a GameSession object\n"
+        "\n"
+        "# Raises\n"
+        "RuntimeError if `init_config` was not called first\n"
+        "\n"
+        "# Example (Python)\n"
+        "```python\n"
+        'session = await simulate_async([1, 2, 3], {"CHR": 5, "INT": 5}, set(), 10)\n'
+        "print(session.total_years)\n"
+        "```"
+    )
+    assert str(inspect.signature(core.simulate_async)) == (
+        "(talent_ids, properties, achieved_ids, tms=0, aevt=None, atlt=None, cachv=0)"
+    )
+    assert core.__all__.index("simulate_async") == 3
+    assert core.simulate_async.__module__ == "sablewick_core"
+
+
+def test_without_a_running_loop_the_call_raises_asyncios_error(one_year):
+    with pytest.raises(RuntimeError, match="no running event loop"):
+        core.simulate_async([], {}, set())
+
+
+@pytest.mark.timeout(60)
+def test_in_a_fresh_process_the_config_check_comes_after_conversion_and_starts_no_thread():
+    done = run_script(f"""
+        import asyncio, os
+        import sablewick_core as core
+
+        def pool_threads():
+            return sum(open(f"/proc/self/task/{{t}}/comm").read().strip() == "{THREAD_NAME}"
+                       for t in os.listdir("/proc/self/task"))
+
+        def error(call):
+            try:
+                call()
+            except Exception as e:
+                return f"{{type(e).__name__}}: {{e}}"
+
+        async def main():
+            print(error(lambda: core.simulate_async([], {{}}, set())))
+            print(error(lambda: core.simulate_async([], {{}}, set(), cachv=None)))
+            print(pool_threads())
+
+        # The configuration check comes before the running-loop query.
+        print(error(lambda: core.simulate_async([], {{}}, set())))
+        asyncio.run(main())
+    """)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.splitlines() == [
+        "RuntimeError: Config not initialized. Call init_config() first.",
+        "RuntimeError: Config not initialized. Call init_config() first.",
+        "TypeError: argument 'cachv': 'NoneType' object cannot be interpreted as an integer",
+        "0",
+    ]
+
+
+def gen():
+    yield 1
+
+
+BAD_CALLS = [
+    (("12", {}, set()), {}),
+    (({1}, {}, set()), {}),
+    ((gen(), {}, set()), {}),
+    (([1, 2.5], {}, set()), {}),
+    (([2**31], {}, set()), {}),
+    (([2**70], {}, set()), {}),
+    (([], [], set()), {}),
+    (([], {1: 2}, set()), {}),
+    (([], {"CHR": 2**40}, set()), {}),
+    (([], {}, [1]), {}),
+    (([], {}, None), {}),
+    (([], {}, set(), None), {}),
+    (([], {}, set()), {"aevt": "7"}),
+    (([], {}, set()), {"atlt": [None]}),
+    (([], {}, set()), {"cachv": 1.5}),
+    (("x", [], None), {"cachv": None}),
+    ((), {}),
+    (([],), {"achieved_ids": set()}),
+    (([], {}, set(), 0, None, None, 0, 1), {}),
+    (([], {}, set()), {"seed": 1}),
+    (([], {}, set()), {"talent_ids": []}),
+]
+
+
+def raised(call, *args, **kwargs):
+    with pytest.raises(Exception) as info:
+        call(*args, **kwargs)
+    return info.value
+
+
+@pytest.mark.asyncio
+@pytest.mark.parametrize("args, kwargs", BAD_CALLS)
+async def test_conversion_errors_are_those_of_simulate_full_life(one_year, args, kwargs):
+    expected = raised(core.simulate_full_life, *args, **kwargs)
+    error = raised(core.simulate_async, *args, **kwargs)
+    assert type(error) is type(expected)
+    assert str(error) == str(expected).replace("simulate_full_life()", "simulate_async()")
+    assert type(error.__cause__) is type(expected.__cause__)
+
+
+@pytest.mark.asyncio
+@pytest.mark.timeout(30)
+async def test_a_future_never_awaited_still_resolves():
+    core.init_config(one_year_config("alone"))
+    future = core.simulate_async([], {}, set())
+    assert isinstance(future, asyncio.Future)
+    assert future.get_loop() is asyncio.get_running_loop()
+    while not future.done():
+        await asyncio.sleep(0.005)
+    session = future.result()
+    assert isinstance(session, core.GameSession)
+    assert session.get_year(0)["display_text"].endswith(" alone")
+
+
+@pytest.mark.asyncio
+@pytest.mark.timeout(60)
+async def test_cancelling_the_await_lets_the_simulation_finish_and_drops_its_value():
+    core.init_config(slow_config())
+    future = core.simulate_async(slow_ids(), {}, set())
+
+    async def awaiting():
+        return await future
+
+    task = asyncio.ensure_future(awaiting())
+    await asyncio.sleep(0.01)
+    task.cancel()
+    with pytest.raises(asyncio.CancelledError):
+        await task
+    assert future.cancelled()
+
+    # The reload waits for the cancelled simulation's read lock, so it ends.
+    core.init_config(one_year_config("after"))
+    session = await core.simulate_async([], {}, set())
+    assert session.get_year(0)["display_text"].endswith(" after")
+    assert future.cancelled()
+
+
+@pytest.mark.asyncio
+@pytest.mark.timeout(60)
+async def test_a_hundred_gathered_lives_each_resolve_to_their_own_session(one_year):
+    sessions = await asyncio.gather(
+        *(core.simulate_async([], {"CHR": i}, set()) for i in range(100))
+    )
+    assert len({id(s) for s in sessions}) == 100
+    assert [s.get_year(0)["properties"]["CHR"] for s in sessions] == list(range(100))
+
+
+@pytest.mark.asyncio
+@pytest.mark.timeout(120)
+async def test_a_reload_before_a_queued_job_starts_is_seen_by_it():
+    # Every pool thread gets a job that cannot finish without the interpreter
+    # lock, and this thread keeps the lock (no switch, nothing blocking) from
+    # the first call until the reload is stored: the last job is still queued
+    # when the new configuration goes in.
+    core.init_config(one_year_config(), {0: "OLD"})
+    interval = sys.getswitchinterval()
+    sys.setswitchinterval(1000.0)
+    try:
+        fillers = [core.simulate_async([], {}, set()) for _ in range(POOL_MAX_THREADS)]
+        queued = core.simulate_async([], {}, set())
+        core.init_config(one_year_config(), {0: "NEW"})
+    finally:
+        sys.setswitchinterval(interval)
+    if len(pool_thread_names()) < POOL_MAX_THREADS:
+        pytest.skip("the system refused to start enough threads")  # the premise failed
+    session = await queued
+    assert session.get_year(0)["display_text"] == "NEW end"
+    await asyncio.gather(*fillers)
+
+
+@pytest.mark.asyncio
+@pytest.mark.timeout(60)
+async def test_pool_threads_carry_the_runtime_name(one_year):
+    await core.simulate_async([], {}, set())
+    assert pool_thread_names()
+
+
+@pytest.mark.asyncio
+@pytest.mark.timeout(120)
+async def test_the_event_loop_keeps_running_during_a_long_life():
+    core.init_config(slow_config())
+    ticks = 0
+
+    def tick():
+        nonlocal ticks
+        ticks += 1
+        loop.call_later(0.005, tick)
+
+    loop = asyncio.get_running_loop()
+    handle = loop.call_soon(tick)
+    started = time.perf_counter()
+    blocked = core.simulate_full_life(slow_ids(), {}, set())
+    sync_seconds = time.perf_counter() - started
+    sync_ticks = ticks
+    assert sync_ticks == 0  # the synchronous life held the loop
+    assert blocked.total_years > 100
+
+    started = time.perf_counter()
+    session = await core.simulate_async(slow_ids(), {}, set())
+    async_seconds = time.perf_counter() - started
+    handle.cancel()
+    assert session.total_years == blocked.total_years
+    assert sync_seconds > 0.05, "the life is too short to measure"
+    # A tick every 5 ms while the life ran; a loop held for the whole life
+    # would have ticked at most once.
+    assert ticks >= max(5, async_seconds / 0.005 / 10)
+
+
+@pytest.mark.timeout(60)
+def test_under_uvloop():
+    uvloop = pytest.importorskip("uvloop")
+    core.init_config(one_year_config("uv"))
+
+    async def main():
+        assert "uvloop" in type(asyncio.get_running_loop()).__module__
+        sessions = await asyncio.gather(*(core.simulate_async([], {"INT": i}, set()) for i in range(20)))
+        cancelled = core.simulate_async([], {}, set())
+        cancelled.cancel()
+        unawaited = core.simulate_async([], {}, set())
+        while not unawaited.done():
+            await asyncio.sleep(0.005)
+        return sessions, unawaited.result()
+
+    sessions, last = uvloop.run(main())
+    assert [s.get_year(0)["properties"]["INT"] for s in sessions] == list(range(20))
+    assert last.get_year(0)["display_text"].endswith(" uv")
+
+
+EXIT_SCRIPT = """
+    import asyncio, sys
+    import sablewick_core as core
+    slow = sys.argv[1] == "slow"
+    n = 2000 if slow else 1
+    core.init_config({{
+        "talents": {{i: {{"id": i, "name": "t", "description": "d", "condition": f"(AGE<-5)&(CHR>{{i}})"}}
+                     for i in range(1, n + 1)}},
+        "events": {{1: {{"id": 1, "event": "end", "effect": {{"LIF": -1}}}}}},
+        "ages": {{}} if slow else {{0: {{"age": 0, "events": [(1, 1.0)]}}}},
+        "achievements": {{}}, "judge": {{}},
+    }})
+
+    async def start():
+        return [core.simulate_async(list(range(1, n + 1)), {{}}, set()) for _ in range(200)]
+
+    if sys.argv[2] == "closed":
+        asyncio.run(start())
+    else:
+        loop = asyncio.new_event_loop()
+        futures = loop.run_until_complete(start())
+    print("{marker}")
+"""
+
+
+@pytest.mark.timeout(120)
+@pytest.mark.parametrize("work", ["slow", "quick"])
+@pytest.mark.parametrize("loop_state", ["closed", "open"])
+def test_exit_with_pending_jobs_neither_crashes_nor_hangs(work, loop_state):
+    code = textwrap.dedent(EXIT_SCRIPT.format(marker="returned"))
+    done = subprocess.run([sys.executable, "-c", code, work, loop_state], capture_output=True,
+                          text=True, timeout=90, check=False)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout == "returned\n"
+    assert "Fatal Python error" not in done.stderr
+
+
+@pytest.mark.timeout(120)
+def test_a_child_forked_during_a_simulation_simulates_both_ways():
+    done = run_script(f"""
+        import asyncio, os, sys, time, warnings
+        import sablewick_core as core
+        warnings.simplefilter("ignore", DeprecationWarning)  # fork with threads running
+
+        n = 10_000
+        core.init_config({{
+            "talents": {{i: {{"id": i, "name": "t", "description": "d",
+                             "condition": f"(AGE<-5)&(CHR>{{i}})"}} for i in range(1, n + 1)}},
+            "events": {{}}, "ages": {{}}, "achievements": {{}}, "judge": {{}},
+        }})
+        quick = {one_year_config("child")!r}
+
+        async def child_lives():
+            return await asyncio.gather(*(core.simulate_async([], {{}}, set()) for _ in range(3)))
+
+        async def parent():
+            future = core.simulate_async(list(range(1, n + 1)), {{}}, set())
+            await asyncio.sleep(0.05)  # the job holds the store's read lock now
+            pid = os.fork()
+            if pid == 0:
+                code = 1
+                try:
+                    core.init_config(quick)
+                    sync = core.simulate_full_life([], {{}}, set())
+                    lives = asyncio.run(asyncio.wait_for(child_lives(), 20))
+                    texts = [s.get_year(0)["display_text"] for s in [sync, *lives]]
+                    code = 0 if texts == ["\u26aa child"] * 4 else 2
+                finally:
+                    os._exit(code)
+            deadline = time.monotonic() + 60
+            while True:
+                finished, status = os.waitpid(pid, os.WNOHANG)
+                if finished:
+                    break
+                if time.monotonic() > deadline:
+                    os.kill(pid, 9)
+                    os.waitpid(pid, 0)
+                    sys.exit("the child hung")
+                await asyncio.sleep(0.05)
+            print(os.waitstatus_to_exitcode(status))
+            await future
+
+        asyncio.run(parent())
+    """, timeout=100)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout == "0\n"
+
+
+@pytest.mark.timeout(60)
+def test_delivery_to_a_closed_loop_is_reported_and_dropped():
+    done = run_script(f"""
+        import asyncio, sys, threading
+        import sablewick_core as core
+        core.init_config({{
+            "talents": {{i: {{"id": i, "name": "t", "description": "d",
+                             "condition": f"(AGE<-5)&(CHR>{{i}})"}} for i in range(1, 2001)}},
+            "events": {{}}, "ages": {{}}, "achievements": {{}}, "judge": {{}},
+        }})
+        reported = threading.Event()
+
+        def hook(unraisable):
+            sys.__unraisablehook__(unraisable)  # the interpreter's own display
+            reported.set()
+
+        sys.unraisablehook = hook
+
+        async def start():
+            return core.simulate_async(list(range(1, 2001)), {{}}, set())
+
+        future = asyncio.run(start())  # closes the loop before the life ends
+        print(reported.wait(30), future.done())
+    """)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout == "True False\n"
+    assert "RuntimeError: Event loop is closed" in done.stderr
