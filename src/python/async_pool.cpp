@@ -7,11 +7,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 namespace sablewick::py::pool {
 
@@ -205,8 +203,6 @@ ThreadPool& process_pool(bool* created) {
     if (created) *created = true;
     return *pool;
 }
-
-bool process_pool_exists() { return the_pool.load(std::memory_order_acquire) != nullptr; }
 
 std::string describe_panic(TaskId id, const std::exception_ptr& failure) {
     std::string out = "task " + std::to_string(id) + " panicked";

@@ -57,7 +57,8 @@ public:
 
     // Queues the job and wakes or starts a thread for it. Fails (and hands
     // the job back through `job`) only when no thread exists and none could
-    // be started; the error is the OS's description.
+    // be started; the error is the OS's description. On std::bad_alloc the
+    // job also stays with the caller.
     std::expected<TaskId, std::string> submit(std::unique_ptr<Job>& job);
 
     PoolStats stats() const;
@@ -96,8 +97,6 @@ std::size_t available_cpus();
 // parent's pool is abandoned (its queued jobs dropped without running, its
 // state left untouched) and the next call creates a fresh one.
 ThreadPool& process_pool(bool* created = nullptr);
-// Whether the process-wide pool exists (no thread exists before it).
-bool process_pool_exists();
 
 // The runtime's description of a job that ended without a result:
 // `task 17 panicked with message "std::bad_alloc"`, or `task 17 panicked`

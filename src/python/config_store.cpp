@@ -1,6 +1,7 @@
 #include "config_store.hpp"
 
 #include <mutex>
+#include <new>
 
 namespace sablewick::py {
 
@@ -18,6 +19,10 @@ void ConfigStore::store(CachedConfig&& config) {
         fresh.release();
     }
     // Lost a race to set the store: this load is dropped, the call still succeeds.
+}
+
+void ConfigStore::forget_readers_after_fork() noexcept {
+    if (ConfigCell* cell = this->cell()) new (&cell->lock) std::shared_mutex();
 }
 
 ConfigStore& cached_config() {

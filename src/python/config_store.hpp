@@ -31,6 +31,10 @@ public:
     ConfigCell* cell() const noexcept { return cell_.load(std::memory_order_acquire); }
     // Sets the store, or replaces the configuration in place under the write lock.
     void store(CachedConfig&& config);
+    // In a forked child: readers that held the lock in the parent (pool
+    // threads) do not exist there, so the lock starts over unlocked. Only
+    // readers can hold it while the forking thread has the interpreter lock.
+    void forget_readers_after_fork() noexcept;
 
 private:
     std::atomic<ConfigCell*> cell_{nullptr};

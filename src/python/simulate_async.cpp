@@ -101,11 +101,7 @@ bool interpreter_finalizing() {
 // in the gate and their read locks on the store are gone with them.
 void reset_in_child() {
     exit_gate.store(new ExitGate, std::memory_order_release);  // the old one is abandoned
-    if (ConfigCell* cell = cached_config().cell()) {
-        // Only readers can hold it while the forking thread had the
-        // interpreter lock (the writer needs that lock).
-        new (&cell->lock) std::shared_mutex();
-    }
+    cached_config().forget_readers_after_fork();
 }
 
 // ---------------------------------------------------------------------------
