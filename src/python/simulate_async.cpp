@@ -327,6 +327,7 @@ public:
     }
 
 private:
+    __attribute__((no_sanitize("null")))  // see ThreadPool::work
     void simulate(pool::TaskId id, std::optional<simulator::GameSession>& session,
                   std::string& panic) {
         std::exception_ptr failure;

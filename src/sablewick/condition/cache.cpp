@@ -1,5 +1,7 @@
 #include "sablewick/condition/cache.hpp"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -31,11 +33,21 @@ struct ConditionCache {
 
 std::atomic<ConditionCache*> g_created{nullptr};
 
+// A fork while another thread holds the lock would leave it held forever in
+// the child: the fork waits for the lock and both sides release it.
+void lock_before_fork() {
+    if (ConditionCache* c = g_created.load(std::memory_order_acquire)) c->mutex.lock();
+}
+void unlock_after_fork() {
+    if (ConditionCache* c = g_created.load(std::memory_order_acquire)) c->mutex.unlock();
+}
+
 // Heap-allocated and never destroyed: simulations on background threads may
 // still use it while the process exits.
 ConditionCache& CONDITION_CACHE() {
     static ConditionCache* cache = [] {
         auto* c = new ConditionCache;
+        pthread_atfork(&lock_before_fork, &unlock_after_fork, &unlock_after_fork);
         g_created.store(c, std::memory_order_release);
         return c;
     }();
