@@ -166,12 +166,10 @@ void prefix_argument_error(const char* name) {
     if (!message) return;
     PyRef replacement = PyRef::steal(PyObject_CallOneArg(PyExc_TypeError, message.get()));
     if (!replacement) return;
-    // The original's own cause is carried over (not the original itself).
-    if (original) {
-        if (PyObject* cause = PyException_GetCause(original.get())) {
-            PyException_SetCause(replacement.get(), cause);  // steals
-        }
-    }
+    // The original's own cause is carried over (not the original itself);
+    // setting it, even to nothing, suppresses the context as pyo3 does.
+    PyException_SetCause(replacement.get(),
+                         original ? PyException_GetCause(original.get()) : nullptr);  // steals
     PyErr_SetObject(PyExc_TypeError, replacement.get());
 }
 

@@ -2,13 +2,15 @@
 
 #include "module_members.hpp"
 
+#include <cstdint>
+
 namespace {
 
 PyModuleDef module_definition = {
     PyModuleDef_HEAD_INIT,
     "sablewick_core",
     "Python module definition",
-    -1,
+    0,  // not -1: the interpreter then calls the init function on every import
     nullptr,
     nullptr,
     nullptr,
@@ -18,6 +20,9 @@ PyModuleDef module_definition = {
 
 // One module object per process: a repeated initialisation hands out the same.
 PyObject* the_module = nullptr;
+// The interpreter the module was made in; no other may load it, since the
+// type and the cached asyncio callables belong to that one.
+std::int64_t the_interpreter = -1;
 
 }  // namespace
 
@@ -50,6 +55,13 @@ int add_member(PyObject* module, const char* name, PyObject* member) {
 
 PyMODINIT_FUNC PyInit_sablewick_core(void) {
     using namespace sablewick::py;
+    const std::int64_t interpreter = PyInterpreterState_GetID(PyInterpreterState_Get());
+    if (interpreter < 0) return nullptr;
+    if (the_interpreter != -1 && the_interpreter != interpreter) {
+        PyErr_SetString(PyExc_ImportError,
+                        "sablewick_core cannot be loaded in more than one interpreter per process");
+        return nullptr;
+    }
     if (the_module) {
         Py_INCREF(the_module);
         return the_module;
@@ -60,6 +72,7 @@ PyMODINIT_FUNC PyInit_sablewick_core(void) {
         add_simulate_async(module.get()) < 0 || add_game_session_class(module.get()) < 0) {
         return nullptr;
     }
+    the_interpreter = interpreter;
     the_module = module.get();
     Py_INCREF(the_module);  // kept for the life of the process
     return module.release();

@@ -61,6 +61,10 @@ PyObject* simulate_full_life(PyObject*, PyObject* const* args, Py_ssize_t nargs,
     } catch (const std::bad_alloc&) {
         PyErr_NoMemory();
         return nullptr;
+    } catch (const std::exception& error) {
+        // The engine does not throw otherwise; never let it cross into Python.
+        PyErr_SetString(PyExc_SystemError, error.what());
+        return nullptr;
     }
     return wrap_game_session(std::move(*session));
 }

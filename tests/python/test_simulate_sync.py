@@ -177,6 +177,7 @@ def test_prefixed_error_carries_over_the_original_cause(loaded, value, text, cau
     with pytest.raises(TypeError) as info:
         core.simulate_full_life([], {}, set(), tms=value)
     assert str(info.value) == f"argument 'tms': {text}"
+    assert info.value.__suppress_context__
     if cause is None:
         assert info.value.__cause__ is None
     else:

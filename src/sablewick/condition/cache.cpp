@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <memory>
+#include <new>
 #include <mutex>
 #include <shared_mutex>
 #include <string>
@@ -34,12 +35,17 @@ struct ConditionCache {
 std::atomic<ConditionCache*> g_created{nullptr};
 
 // A fork while another thread holds the lock would leave it held forever in
-// the child: the fork waits for the lock and both sides release it.
+// the child: the fork waits for the lock, so the map is consistent in the
+// child, which starts with a fresh lock (the child's thread has another id,
+// so it could not unlock the parent's writer lock).
 void lock_before_fork() {
     if (ConditionCache* c = g_created.load(std::memory_order_acquire)) c->mutex.lock();
 }
-void unlock_after_fork() {
+void unlock_in_parent() {
     if (ConditionCache* c = g_created.load(std::memory_order_acquire)) c->mutex.unlock();
+}
+void fresh_lock_in_child() {
+    if (ConditionCache* c = g_created.load(std::memory_order_acquire)) new (&c->mutex) std::shared_mutex();
 }
 
 // Heap-allocated and never destroyed: simulations on background threads may
@@ -47,7 +53,7 @@ void unlock_after_fork() {
 ConditionCache& CONDITION_CACHE() {
     static ConditionCache* cache = [] {
         auto* c = new ConditionCache;
-        pthread_atfork(&lock_before_fork, &unlock_after_fork, &unlock_after_fork);
+        pthread_atfork(&lock_before_fork, &unlock_in_parent, &fresh_lock_in_child);
         g_created.store(c, std::memory_order_release);
         return c;
     }();

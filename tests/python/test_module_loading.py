@@ -1,0 +1,62 @@
+"""One module object per process, in one interpreter only."""
+
+import textwrap
+
+import pytest
+
+from conftest import run_python
+
+MODULE_IDENTITY = """
+import sys
+import sablewick_core as first
+del sys.modules["sablewick_core"]
+import sablewick_core as second
+print(first is second)
+"""
+
+# A legacy (shared-GIL) second interpreter: the module must refuse it at
+# import, and the first interpreter's asynchronous entry must keep working.
+SECOND_INTERPRETER = """
+import asyncio
+import sablewick_core as core
+
+core.init_config({"talents": {}, "events": {}, "ages": {}, "achievements": {}, "judge": {}})
+interpreters = __import__("_xxsubinterpreters")
+interp = interpreters.create(isolated=False)
+try:
+    interpreters.run_string(interp, '''
+import asyncio
+import sablewick_core as core
+async def main():
+    await core.simulate_async([], {"LIF": 1}, set())
+asyncio.run(main())
+''')
+    print("imported")
+except interpreters.RunFailedError as error:
+    print("ImportError" if "ImportError" in str(error) else f"other: {error}")
+interpreters.destroy(interp)
+
+async def main():
+    session = await core.simulate_async([], {"LIF": 1}, set())
+    return type(session).__name__
+
+print(asyncio.run(main()))
+"""
+
+
+def second_interpreter_available():
+    try:
+        __import__("_xxsubinterpreters")
+    except ImportError:
+        return False
+    return True
+
+
+def test_reimport_hands_out_the_one_module_object():
+    assert run_python(textwrap.dedent(MODULE_IDENTITY)) == "True\n"
+
+
+@pytest.mark.skipif(not second_interpreter_available(), reason="no _xxsubinterpreters")
+def test_a_second_interpreter_is_refused_and_the_first_keeps_working():
+    assert run_python(textwrap.dedent(SECOND_INTERPRETER)).splitlines() == [
+        "ImportError", "GameSession"]
