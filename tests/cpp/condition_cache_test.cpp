@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <string>
@@ -120,6 +123,43 @@ TEST(ConditionCache, ConcurrentFirstUseLeavesOneEntry) {
     for (auto& th : threads) th.join();
     EXPECT_EQ(wrong.load(), 0);
     EXPECT_EQ(cache::testing::size(), before + 1);
+}
+
+// Threads that wait for the cache's lock while another forks are counted in
+// the lock, and are gone in the child: the child must still look up and
+// insert. A child that hangs is ended by its alarm.
+TEST(ConditionCache, ChildForkedDuringLookUpsCanUseTheCache) {
+    const std::string text = unique_text("AGE>0");
+    const PropertyState s = state_with(1);
+    ASSERT_EQ(cache::check_condition(text, s), true);
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 4; ++t) {
+        readers.emplace_back([&] {
+            while (!stop.load(std::memory_order_relaxed)) (void)cache::check_condition(text, s);
+        });
+    }
+    int failed = 0;
+    for (int round = 0; round < 10 && failed == 0; ++round) {
+        const std::string fresh = unique_text("CHR>0");
+        const pid_t child = fork();
+        if (child < 0) {
+            ++failed;
+            break;
+        }
+        if (child == 0) {
+            alarm(5);
+            const PropertyState mine = state_with(1, 1);
+            const bool ok = cache::check_condition(text, mine) == true && cache::check_condition(fresh, mine) == true &&
+                            cache::testing::contains(fresh);
+            _exit(ok ? 0 : 1);
+        }
+        int status = 0;
+        if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) ++failed;
+    }
+    stop = true;
+    for (auto& reader : readers) reader.join();
+    EXPECT_EQ(failed, 0) << "a forked child hung or failed on the cache";
 }
 
 // The record's fast path must give check_condition's answer, before and

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "sablewick/condition/whitespace.hpp"
 #include "sablewick/config/records.hpp"
 
 namespace sablewick::config {
@@ -16,36 +17,6 @@ namespace {
 
 // Longest name ("TRAJECTORY"); a longer upper-case form cannot match.
 constexpr std::size_t kLongestName = 10;
-
-// Next code point of valid UTF-8, or nullopt for a malformed sequence.
-std::optional<char32_t> next_code_point(std::string_view text, std::size_t& i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length = 0;
-    char32_t cp = 0;
-    if (lead < 0x80) {
-        ++i;
-        return lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        cp = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        cp = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        cp = lead & 0x07;
-    } else {
-        return std::nullopt;
-    }
-    if (i + length > text.size()) return std::nullopt;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return std::nullopt;
-        cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    i += length;
-    return cp;
-}
 
 // Upper-case form of a non-ASCII code point when it is pure ASCII, else empty.
 std::string_view ascii_upper_of(char32_t cp) {
@@ -70,13 +41,15 @@ std::optional<Opportunity> classify_opportunity(std::string_view text) {
     std::string upper;
     std::size_t i = 0;
     while (i < text.size()) {
-        const std::optional<char32_t> cp = next_code_point(text, i);
-        if (!cp) return std::nullopt;
-        if (*cp < 0x80) {
-            const char c = static_cast<char>(*cp);
+        std::size_t length;
+        const char32_t cp = condition::decode_utf8(text.substr(i), length);
+        i += length;
+        if (cp < 0x80) {
+            const char c = static_cast<char>(cp);
             upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
         } else {
-            const std::string_view mapped = ascii_upper_of(*cp);
+            // A malformed sequence decodes to U+FFFD, which maps to nothing.
+            const std::string_view mapped = ascii_upper_of(cp);
             if (mapped.empty()) return std::nullopt;
             upper += mapped;
         }

@@ -1,6 +1,5 @@
 // One whole life: replacement, birth, the yearly loop, judging.
 
-#include <algorithm>
 #include <iterator>
 
 #include "sablewick/achievement/checker.hpp"
@@ -22,8 +21,6 @@ void take_achievements(std::vector<AchievementInfo>&& found, IdSet* achieved,
         out.push_back(std::move(info));
     }
 }
-
-std::int32_t effective_max(std::int32_t value, std::int32_t stored) { return std::max(value, stored); }
 
 }  // namespace
 
@@ -63,9 +60,8 @@ SimulationResult SimulationEngine::simulate(const std::vector<std::int32_t>& tal
     take_achievements(check_achievements(config::Opportunity::Start, state, achieved, achievements),
                       &achieved, result.new_achievements);
 
-    static constexpr config::EffectConfig kAgeStep{.AGE = 1};
     for (std::int32_t year = 1; state.LIF > 0; ++year) {
-        apply_effect(state, kAgeStep, random);
+        state.age_step();
         const std::int32_t age = state.AGE;
 
         std::vector<YearEntry> lines;
@@ -74,11 +70,7 @@ SimulationResult SimulationEngine::simulate(const std::vector<std::int32_t>& tal
         if (age_record != ages.end()) {
             const config::AgeConfig& grant = age_record->second;
             if (grant.talents) {
-                for (std::int32_t id : *grant.talents) {
-                    if (std::find(state.TLT.begin(), state.TLT.end(), id) == state.TLT.end()) {
-                        state.TLT.push_back(id);
-                    }
-                }
+                for (std::int32_t id : *grant.talents) state.add_talent(id);
             }
             do_talents(state, counts, random, pending, &lines);
             if (grant.events) {
@@ -112,12 +104,12 @@ SimulationResult SimulationEngine::simulate(const std::vector<std::int32_t>& tal
 
     const std::int32_t score = state.calculate_summary_score();
     const std::pair<std::string_view, std::int32_t> graded[] = {
-        {"HCHR", effective_max(state.CHR, state.HCHR)},
-        {"HINT", effective_max(state.INT, state.HINT)},
-        {"HSTR", effective_max(state.STR, state.HSTR)},
-        {"HMNY", effective_max(state.MNY, state.HMNY)},
-        {"HSPR", effective_max(state.SPR, state.HSPR)},
-        {"HAGE", effective_max(state.AGE, state.HAGE)},
+        {"HCHR", state.effective_max(property::Code::CHR)},
+        {"HINT", state.effective_max(property::Code::INT)},
+        {"HSTR", state.effective_max(property::Code::STR)},
+        {"HMNY", state.effective_max(property::Code::MNY)},
+        {"HSPR", state.effective_max(property::Code::SPR)},
+        {"HAGE", state.effective_max(property::Code::AGE)},
         {"SUM", score},
     };
     for (const auto& [key, value] : graded) {

@@ -1,7 +1,5 @@
 // Event chains: an event happens, then the first branch that held is followed.
 
-#include <algorithm>
-
 #include "sablewick/condition/condition_text.hpp"
 #include "sablewick/property/state.hpp"
 #include "sablewick/simulator/engine.hpp"
@@ -30,9 +28,7 @@ void SimulationEngine::process_event_chain(property::PropertyState& state, std::
             }
         }
 
-        if (std::find(state.EVT.begin(), state.EVT.end(), id) == state.EVT.end()) {
-            state.EVT.push_back(id);
-        }
+        state.add_event(id);
 
         YearEntry& line = lines.emplace_back();
         line.kind = "EVT";

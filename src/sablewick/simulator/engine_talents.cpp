@@ -4,23 +4,13 @@
 
 #include "sablewick/condition/condition_text.hpp"
 #include "sablewick/property/state.hpp"
+#include "sablewick/property/wrapping.hpp"
 #include "sablewick/random.hpp"
 #include "sablewick/simulator/engine.hpp"
 
 namespace sablewick::simulator {
-namespace {
 
-std::int32_t wrapping_add(std::int32_t a, std::int32_t b) noexcept {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-
-void add_tracked(std::int32_t& value, std::int32_t& low, std::int32_t& high, std::int32_t d) noexcept {
-    value = wrapping_add(value, d);
-    low = std::min(low, value);
-    high = std::max(high, value);
-}
-
-}  // namespace
+using property::Code;
 
 std::int32_t TriggerCounts::get(std::int32_t id) const noexcept {
     auto it = std::lower_bound(entries_.begin(), entries_.end(), id,
@@ -32,21 +22,21 @@ void TriggerCounts::raise(std::int32_t id) {
     auto it = std::lower_bound(entries_.begin(), entries_.end(), id,
                                [](const auto& entry, std::int32_t key) { return entry.first < key; });
     if (it != entries_.end() && it->first == id) {
-        it->second = wrapping_add(it->second, 1);
+        it->second = property::wrapping_add(it->second, 1);
     } else {
         entries_.insert(it, {id, 1});
     }
 }
 
 void apply_effect(property::PropertyState& s, const config::EffectConfig& e, RandomSource& random) {
-    if (e.CHR != 0) add_tracked(s.CHR, s.LCHR, s.HCHR, e.CHR);
-    if (e.INT != 0) add_tracked(s.INT, s.LINT, s.HINT, e.INT);
-    if (e.STR != 0) add_tracked(s.STR, s.LSTR, s.HSTR, e.STR);
-    if (e.MNY != 0) add_tracked(s.MNY, s.LMNY, s.HMNY, e.MNY);
-    if (e.SPR != 0) add_tracked(s.SPR, s.LSPR, s.HSPR, e.SPR);
-    if (e.LIF != 0) s.LIF = wrapping_add(s.LIF, e.LIF);
-    if (e.AGE != 0) add_tracked(s.AGE, s.LAGE, s.HAGE, e.AGE);
-    if (e.RDM != 0) s.change("RDM", e.RDM, random);
+    if (e.CHR != 0) s.add_value(Code::CHR, e.CHR);
+    if (e.INT != 0) s.add_value(Code::INT, e.INT);
+    if (e.STR != 0) s.add_value(Code::STR, e.STR);
+    if (e.MNY != 0) s.add_value(Code::MNY, e.MNY);
+    if (e.SPR != 0) s.add_value(Code::SPR, e.SPR);
+    if (e.LIF != 0) s.add_value(Code::LIF, e.LIF);
+    if (e.AGE != 0) s.add_value(Code::AGE, e.AGE);
+    if (e.RDM != 0) s.add_random(e.RDM, random);
 }
 
 void SimulationEngine::do_talents(property::PropertyState& state, TriggerCounts& counts,

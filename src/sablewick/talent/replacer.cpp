@@ -4,6 +4,7 @@
 #include <charconv>
 #include <utility>
 
+#include "sablewick/condition/value_parser.hpp"
 #include "sablewick/random.hpp"
 
 namespace sablewick::talent::replacer {
@@ -133,25 +134,8 @@ std::int32_t follow_chain(std::int32_t id, HeldIndex& held, const TalentMap& tal
 
 }  // namespace
 
-std::optional<std::int32_t> parse_talent_key(std::string_view key) {
-    bool negative = false;
-    if (!key.empty() && (key.front() == '+' || key.front() == '-')) {
-        negative = key.front() == '-';
-        key.remove_prefix(1);
-    }
-    if (key.empty()) return std::nullopt;
-    // Magnitude in 64 bits; the limit stops it long before it could overflow.
-    constexpr std::int64_t limit = 2147483648LL;
-    std::int64_t magnitude = 0;
-    for (char c : key) {
-        if (c < '0' || c > '9') return std::nullopt;
-        magnitude = magnitude * 10 + (c - '0');
-        if (magnitude > limit) return std::nullopt;
-    }
-    std::int64_t value = negative ? -magnitude : magnitude;
-    if (value > 2147483647LL) return std::nullopt;
-    return static_cast<std::int32_t>(value);
-}
+// The same grammar as an integer in a condition.
+std::optional<std::int32_t> parse_talent_key(std::string_view key) { return condition::parse_int(key); }
 
 bool check_exclusion(const std::vector<std::int32_t>& current, std::int32_t candidate,
                      const TalentMap& talents) {
