@@ -134,18 +134,11 @@ PyMethodDef is_config_initialized_def = {
     "is_config_initialized()\n--\n\nCheck if config is initialized",
 };
 
-PyObject* new_function(PyMethodDef* def, PyObject* module) {
-    PyRef module_name = PyRef::steal(PyModule_GetNameObject(module));
-    if (!module_name) return nullptr;
-    return PyCFunction_NewEx(def, module, module_name.get());
-}
-
 }  // namespace
 
 int add_config_functions(PyObject* module) {
-    if (add_member(module, "init_config", new_function(&init_config_def, module)) < 0) return -1;
-    return add_member(module, "is_config_initialized",
-                      new_function(&is_config_initialized_def, module));
+    if (add_function(module, init_config_def) < 0) return -1;
+    return add_function(module, is_config_initialized_def);
 }
 
 }  // namespace sablewick::py

@@ -51,6 +51,13 @@ int add_member(PyObject* module, const char* name, PyObject* member) {
     return PyModule_AddObjectRef(module, name, owned.get());
 }
 
+int add_function(PyObject* module, PyMethodDef& definition) {
+    PyRef module_name = PyRef::steal(PyModule_GetNameObject(module));
+    if (!module_name) return -1;
+    return add_member(module, definition.ml_name,
+                      PyCFunction_NewEx(&definition, module, module_name.get()));
+}
+
 }  // namespace sablewick::py
 
 PyMODINIT_FUNC PyInit_sablewick_core(void) {

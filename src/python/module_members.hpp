@@ -9,6 +9,10 @@ namespace sablewick::py {
 // on first use). Steals `member`. Returns -1 with an exception set.
 int add_member(PyObject* module, const char* name, PyObject* member);
 
+// Adds the module function of `definition` (which lives as long as the
+// process) under its own name, by add_member.
+int add_function(PyObject* module, PyMethodDef& definition);
+
 int add_config_functions(PyObject* module);      // init_config, is_config_initialized
 int add_simulate_full_life(PyObject* module);    // simulate_full_life
 int add_simulate_async(PyObject* module);        // simulate_async

@@ -295,10 +295,6 @@ bool ensure_pool() {
 // ---------------------------------------------------------------------------
 // The job.
 
-const simulator::EmojiMap& no_emoji() {
-    static const simulator::EmojiMap* empty = new simulator::EmojiMap();
-    return *empty;
-}
 
 class AsyncLife final : public pool::Job {
 public:
@@ -332,14 +328,7 @@ private:
                   std::string& panic) {
         std::exception_ptr failure;
         try {
-            std::shared_lock guard(cell->lock);
-            const CachedConfig& config = cell->config;
-            simulator::SimulationResult result =
-                config.engine.simulate(arguments.talent_ids, arguments.properties,
-                                       arguments.achieved_ids, arguments.history_or_null());
-            const simulator::SharedEmojiMap emoji_map = config.emoji_map;
-            session.emplace(
-                simulator::GameSession::create(std::move(result), emoji_map ? *emoji_map : no_emoji()));
+            session.emplace(simulate_session(*cell, arguments));
         } catch (abi::__forced_unwind&) {
             throw;
         } catch (...) {
@@ -471,10 +460,7 @@ PyMethodDef definition = {
 }  // namespace
 
 int add_simulate_async(PyObject* module) {
-    PyRef module_name = PyRef::steal(PyModule_GetNameObject(module));
-    if (!module_name) return -1;
-    return add_member(module, "simulate_async",
-                      PyCFunction_NewEx(&definition, module, module_name.get()));
+    return add_function(module, definition);
 }
 
 }  // namespace sablewick::py

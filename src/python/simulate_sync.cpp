@@ -34,10 +34,6 @@ constexpr const char kDoc[] =
     "# Raises\n"
     "RuntimeError if `init_config` was not called first";
 
-const simulator::EmojiMap& emoji_map_of(const CachedConfig& config) {
-    static const simulator::EmojiMap* empty = new simulator::EmojiMap();
-    return config.emoji_map ? *config.emoji_map : *empty;
-}
 
 PyObject* simulate_full_life(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                              PyObject* kwnames) {
@@ -52,12 +48,7 @@ PyObject* simulate_full_life(PyObject*, PyObject* const* args, Py_ssize_t nargs,
     try {
         // No init_config can run meanwhile: it needs the interpreter lock,
         // which this thread holds for the whole simulation.
-        std::shared_lock guard(cell->lock);
-        const CachedConfig& config = cell->config;
-        simulator::SimulationResult result =
-            config.engine.simulate(arguments.talent_ids, arguments.properties,
-                                   arguments.achieved_ids, arguments.history_or_null());
-        session.emplace(simulator::GameSession::create(std::move(result), emoji_map_of(config)));
+        session.emplace(simulate_session(*cell, arguments));
     } catch (const std::bad_alloc&) {
         PyErr_NoMemory();
         return nullptr;
@@ -79,10 +70,7 @@ PyMethodDef definition = {
 }  // namespace
 
 int add_simulate_full_life(PyObject* module) {
-    PyRef module_name = PyRef::steal(PyModule_GetNameObject(module));
-    if (!module_name) return -1;
-    return add_member(module, "simulate_full_life",
-                      PyCFunction_NewEx(&definition, module, module_name.get()));
+    return add_function(module, definition);
 }
 
 }  // namespace sablewick::py

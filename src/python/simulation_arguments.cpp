@@ -1,6 +1,7 @@
 #include "simulation_arguments.hpp"
 
 #include <new>
+#include <shared_mutex>
 #include <utility>
 
 #include "arguments.hpp"
@@ -96,6 +97,17 @@ ConfigCell* require_config() {
         PyErr_SetString(PyExc_RuntimeError, "Config not initialized. Call init_config() first.");
     }
     return cell;
+}
+
+simulator::GameSession simulate_session(ConfigCell& cell, const SimulationArguments& arguments) {
+    static const simulator::EmojiMap* no_emoji = new simulator::EmojiMap();
+    std::shared_lock guard(cell.lock);
+    const CachedConfig& config = cell.config;
+    simulator::SimulationResult result =
+        config.engine.simulate(arguments.talent_ids, arguments.properties,
+                               arguments.achieved_ids, arguments.history_or_null());
+    return simulator::GameSession::create(std::move(result),
+                                          config.emoji_map ? *config.emoji_map : *no_emoji);
 }
 
 }  // namespace sablewick::py
