@@ -121,10 +121,10 @@ PyMethodDef init_config_def = {
     "The configuration is cached in native memory, so it is not converted again\n"
     "on every simulation call. Call this once when the bot starts.\n"
     "\n"
-    "Args:\n"
-    "    config: Game configuration containing talents, events, ages and achievements\n"
-    "    emoji_map: Optional emoji map for grade-to-emoji conversion\n"
-    "        (default: {0: \"\u26AA\", 1: \"\U0001F535\", 2: \"\U0001F7E3\", 3: \"\U0001F7E0\"})",
+    "# Arguments\n"
+    "* `config` - Game configuration containing talents, events, ages and achievements\n"
+    "* `emoji_map` - Optional emoji map for grade-to-emoji conversion (default: "
+    "{0: \"\u26AA\", 1: \"\U0001F535\", 2: \"\U0001F7E3\", 3: \"\U0001F7E0\"})",
 };
 
 PyMethodDef is_config_initialized_def = {
