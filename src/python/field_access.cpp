@@ -59,6 +59,19 @@ PyRef get_attr(PyObject* record, const FieldName& name) {
 }
 
 PyRef get_attr_opt(PyObject* record, const FieldName& name) {
+    if (PyDict_Check(record)) {
+        // Most optional fields are absent: a miss must not build a KeyError
+        // only to discard it.
+        PyObject* key = name.object();
+        if (!key) {
+            PyErr_Clear();
+            return {};
+        }
+        PyObject* found = PyDict_GetItemWithError(record, key);
+        if (found) return PyRef::borrow(found);
+        PyErr_Clear();
+        return {};
+    }
     PyRef value = get_attr(record, name);
     if (!value) PyErr_Clear();
     return value;

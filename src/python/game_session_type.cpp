@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 #include <new>
 #include <string>
@@ -145,8 +146,49 @@ bool put(PyObject* dict, PyObject* key, PyObject* value) {
     return rc == 0;
 }
 
+// A dict with six or more keys would outgrow the first key table that a new
+// dict gets (room for five) and be rehashed while it is filled. Such dicts
+// are made by copying a template whose values are None, then setting each
+// value: the copy takes the template's key table in one piece, sized and
+// ordered already. Smaller dicts are cheaper to build from PyDict_New.
+class DictShape {
+public:
+    // False with the exception set.
+    bool build(std::initializer_list<PyObject*> ordered_keys) {
+        PyRef dict = PyRef::steal(PyDict_New());
+        if (!dict) return false;
+        for (PyObject* key : ordered_keys) {
+            if (PyDict_SetItem(dict.get(), key, Py_None) < 0) return false;
+        }
+        template_ = dict.release();  // kept for the process
+        return true;
+    }
+    PyObject* make() const { return PyDict_Copy(template_); }
+
+private:
+    PyObject* template_ = nullptr;
+};
+
+struct Shapes {
+    DictShape properties, judge;
+};
+Shapes* shapes = nullptr;
+
+bool make_shapes() {
+    if (shapes) return true;
+    auto* made = new Shapes();
+    const Keys& k = *keys;
+    if (!made->properties.build({k.CHR, k.INT, k.STR, k.MNY, k.SPR, k.LIF}) ||
+        !made->judge.build({k.property_type, k.value, k.grade, k.text, k.progress, k.progress_bar})) {
+        delete made;  // templates already made stay alive; harmless
+        return false;
+    }
+    shapes = made;
+    return true;
+}
+
 PyObject* properties_dict(const FormattedYear& year) {
-    PyRef dict = PyRef::steal(PyDict_New());
+    PyRef dict = PyRef::steal(shapes->properties.make());
     if (!dict) return nullptr;
     PyObject* d = dict.get();
     if (!put(d, keys->CHR, PyLong_FromLong(year.CHR)) ||
@@ -188,7 +230,7 @@ PyObject* talent_dict(const TalentInfo& talent) {
 }
 
 PyObject* judge_dict(const FormattedJudge& judge) {
-    PyRef dict = PyRef::steal(PyDict_New());
+    PyRef dict = PyRef::steal(shapes->judge.make());
     if (!dict) return nullptr;
     PyObject* d = dict.get();
     if (!put(d, keys->property_type, new_text(judge.property_type)) ||
@@ -500,9 +542,9 @@ PyObject* wrap_game_session(simulator::GameSession&& value) {
 }
 
 int add_game_session_class(PyObject* module) {
-    if (!make_keys()) return -1;
+    if (!make_keys() || !make_shapes()) return -1;
     if (!session_type) {
-        // The spec's dotted name gives the type its __module__ ("sablewick_core")
+        // The PyType_Spec name "sablewick_core.GameSession" gives the type its __module__
         // at creation; renaming it afterwards leaves tp_name without the prefix.
         PyRef type = PyRef::steal(PyType_FromModuleAndSpec(module, &session_spec, nullptr));
         if (!type) return -1;

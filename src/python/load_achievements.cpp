@@ -54,6 +54,8 @@ std::optional<std::int32_t> extract_achievement(PyObject* value) {
 }
 
 bool load_achievements(PyObject* dict, IdMap<cfg::AchievementConfig>& out) {
+    // One record per entry at most: the table is sized once.
+    out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
     DictWalk walk(dict);
     PyRef key;
     PyRef value;

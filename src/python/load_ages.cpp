@@ -102,6 +102,8 @@ bool read_age(PyObject* record, cfg::AgeConfig& age) {
 }  // namespace
 
 bool load_ages(PyObject* dict, IdMap<cfg::AgeConfig>& out) {
+    // One record per entry at most: the table is sized once.
+    out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
     DictWalk walk(dict);
     PyRef key;
     PyRef value;

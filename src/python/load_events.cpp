@@ -100,6 +100,8 @@ bool read_event(PyObject* record, cfg::EventConfig& event) {
 }  // namespace
 
 bool load_events(PyObject* dict, IdMap<cfg::EventConfig>& out) {
+    // One record per entry at most: the table is sized once.
+    out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
     DictWalk walk(dict);
     PyRef key;
     PyRef value;

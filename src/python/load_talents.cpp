@@ -86,6 +86,8 @@ std::optional<cfg::EffectConfig> read_effect(PyObject* record) {
 }
 
 bool load_talents(PyObject* dict, IdMap<cfg::TalentConfig>& out) {
+    // One record per entry at most: the table is sized once.
+    out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
     DictWalk walk(dict);
     PyRef key;
     PyRef value;

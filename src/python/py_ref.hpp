@@ -22,7 +22,13 @@ public:
         std::swap(p_, other.p_);
         return *this;
     }
-    ~PyRef() { Py_XDECREF(p_); }
+    // At exit the interpreter ends a daemon thread that waits for the
+    // interpreter lock with pthread_exit, whose forced unwind runs this
+    // destructor without a thread state: the reference is left to the
+    // ending process then, since releasing it could run a deallocator.
+    ~PyRef() {
+        if (p_ && _PyThreadState_UncheckedGet()) Py_DECREF(p_);
+    }
 
     PyObject* get() const noexcept { return p_; }
     PyObject* release() noexcept { return std::exchange(p_, nullptr); }
