@@ -153,17 +153,28 @@ __attribute__((no_sanitize("null"))) void ThreadPool::work() {
     }
 }
 
-std::size_t keep_alive_from(const char* value, std::size_t cpus) {
+std::expected<std::size_t, std::string> keep_alive_from(const char* value, std::size_t cpus) {
     if (value == nullptr) return cpus;
+    const std::string_view variable = kWorkerThreadsVariable;
     std::string_view text(value);
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    if (text.empty()) return cpus;
-    std::size_t count = 0;
+    const auto refuse = [&](std::string_view error) {
+        return std::unexpected("\"" + std::string(variable) + "\" must be usize, error: " +
+                               std::string(error) + ", value: " + std::string(value));
+    };
+    if (text.empty()) return refuse("cannot parse integer from empty string");
+    if (text.front() == '+') text.remove_prefix(1);
+    if (text.empty()) return refuse("invalid digit found in string");
+    std::uint64_t count = 0;
+    bool too_large = false;
     for (char c : text) {
-        if (c < '0' || c > '9') return cpus;
-        count = std::min<std::size_t>(count * 10 + static_cast<std::size_t>(c - '0'), kMaxThreads);
+        if (c < '0' || c > '9') return refuse("invalid digit found in string");
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        if (count > (UINT64_MAX - digit) / 10) too_large = true;
+        else count = count * 10 + digit;
     }
-    return count == 0 ? cpus : count;
+    if (too_large) return refuse("number too large to fit in target type");
+    if (count == 0) return std::unexpected("\"" + std::string(variable) + "\" cannot be set to 0");
+    return static_cast<std::size_t>(std::min<std::uint64_t>(count, kMaxThreads));
 }
 
 std::size_t available_cpus() {
@@ -190,20 +201,22 @@ void forget_pool_in_child() {
 
 }  // namespace
 
-ThreadPool& process_pool(bool* created) {
-    if (ThreadPool* pool = the_pool.load(std::memory_order_acquire)) return *pool;
+std::expected<ThreadPool*, std::string> process_pool(bool* created) {
+    if (ThreadPool* pool = the_pool.load(std::memory_order_acquire)) return pool;
     std::lock_guard lock(*creation_mutex.load(std::memory_order_relaxed));
-    if (ThreadPool* pool = the_pool.load(std::memory_order_acquire)) return *pool;
+    if (ThreadPool* pool = the_pool.load(std::memory_order_acquire)) return pool;
     static bool fork_handler_registered = false;  // survives fork, as the handler does
     if (!fork_handler_registered) {
         pthread_atfork(nullptr, nullptr, &forget_pool_in_child);
         fork_handler_registered = true;
     }
+    auto keep_alive = keep_alive_from(std::getenv(kWorkerThreadsVariable), available_cpus());
+    if (!keep_alive) return std::unexpected(std::move(keep_alive.error()));
     // Never destroyed: its threads may outlive every static.
-    auto* pool = new ThreadPool(keep_alive_from(std::getenv(kWorkerThreadsVariable), available_cpus()));
+    auto* pool = new ThreadPool(*keep_alive);
     the_pool.store(pool, std::memory_order_release);
     if (created) *created = true;
-    return *pool;
+    return pool;
 }
 
 std::string describe_panic(TaskId id, const std::exception_ptr& failure) {

@@ -86,17 +86,20 @@ private:
     TaskId next_id_ = 1;
 };
 
-// Keep-alive count from the variable's text: a positive decimal integer
-// (capped at kMaxThreads), else `cpus`.
-std::size_t keep_alive_from(const char* value, std::size_t cpus);
+// Keep-alive count from the variable's text: `cpus` when unset, else a
+// positive decimal integer (an optional '+', capped at kMaxThreads). Any
+// other text is refused with the runtime's own description, e.g.
+// "TOKIO_WORKER_THREADS" must be usize, error: invalid digit found in string, value: 4x
+std::expected<std::size_t, std::string> keep_alive_from(const char* value, std::size_t cpus);
 // Processors this process may run on (at least 1).
 std::size_t available_cpus();
 
 // The process-wide pool, created on first use (never destroyed). `created`
 // is set to true for the call that created it. In a child after fork the
 // parent's pool is abandoned (its queued jobs dropped without running, its
-// state left untouched) and the next call creates a fresh one.
-ThreadPool& process_pool(bool* created = nullptr);
+// state left untouched) and the next call creates a fresh one. Fails, and
+// creates nothing, while TOKIO_WORKER_THREADS holds a refused text.
+std::expected<ThreadPool*, std::string> process_pool(bool* created = nullptr);
 
 // The runtime's description of a job that ended without a result:
 // `task 17 panicked with message "std::bad_alloc"`, or `task 17 panicked`

@@ -115,6 +115,10 @@ bool to_string(PyObject* value, std::string& out) {
     return true;
 }
 
+bool check_signals_every_so_often(std::size_t count) {
+    return (count & 0xFFFF) != 0 || PyErr_CheckSignals() == 0;
+}
+
 bool to_i32_list(PyObject* value, std::vector<std::int32_t>& out) {
     if (PyUnicode_Check(value)) {
         set_type_error("Can't extract `str` to `Vec`");
@@ -138,6 +142,7 @@ bool to_i32_list(PyObject* value, std::vector<std::int32_t>& out) {
             std::optional<std::int32_t> converted = to_i32(item.get());
             if (!converted) return false;
             out.push_back(*converted);
+            if (!check_signals_every_so_often(out.size())) return false;
         }
         return !PyErr_Occurred();
     } catch (const std::bad_alloc&) {

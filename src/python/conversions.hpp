@@ -29,6 +29,11 @@ bool to_string(PyObject* value, std::string& out);
 // Any sequence but str, items by iteration; str: "Can't extract `str` to `Vec`";
 // non-sequence: cast error 'Sequence'.
 bool to_i32_list(PyObject* value, std::vector<std::int32_t>& out);
+
+// For loops over host iterators that may never end: every 65,536 items the
+// interpreter's signal handlers run, so Ctrl-C stops them. False with the
+// handler's exception set.
+bool check_signals_every_so_often(std::size_t count);
 // dict (or subclass) of str -> float; non-dict: cast error 'dict'.
 bool to_str_f64_map(PyObject* value, StringMap<double>& out);
 // dict (or subclass) of str -> int32; non-dict: cast error 'dict'.

@@ -37,9 +37,9 @@ std::optional<EventPair> pair_fast_form(PyObject* element) {
     return EventPair{*id, *weight};
 }
 
-// Any sequence but str; its first two items are the id and the weight. Only
-// two items are taken from the iterator: the rest is ignored anyway, and a
-// huge or endless sequence must not hang the load.
+// Any sequence but str; its first two items are the id and the weight. The
+// whole sequence is iterated (its length asked first, as a hint), so an item
+// that fails to come ends the load even after the second.
 std::optional<EventPair> pair_sequence_form(PyObject* element) {
     if (PyUnicode_Check(element)) {
         PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
@@ -49,14 +49,15 @@ std::optional<EventPair> pair_sequence_form(PyObject* element) {
         raise_cast_error(element, "Sequence");
         return std::nullopt;
     }
+    if (PySequence_Size(element) < 0) PyErr_Clear();
     PyRef iterator = PyRef::steal(PyObject_GetIter(element));
     if (!iterator) return std::nullopt;
     PyRef items[2];
-    int count = 0;
-    while (count < 2) {
-        items[count] = PyRef::steal(PyIter_Next(iterator.get()));
-        if (!items[count]) break;
+    std::size_t count = 0;
+    while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
+        if (count < 2) items[count] = std::move(item);
         ++count;
+        if (!check_signals_every_so_often(count)) return std::nullopt;
     }
     if (PyErr_Occurred()) return std::nullopt;
     if (count < 2) {

@@ -132,7 +132,6 @@ struct Bridge {
     PyObject* add_done_callback = nullptr;
     PyObject* call_soon_threadsafe = nullptr;
     PyObject* cancelled = nullptr;
-    PyObject* done = nullptr;
     PyObject* set_result = nullptr;
     PyObject* set_exception = nullptr;
     PyObject* context_keyword = nullptr;  // ("context",)
@@ -159,7 +158,6 @@ Bridge* bridge() {
         PyRef::steal(PyUnicode_InternFromString("add_done_callback")),
         PyRef::steal(PyUnicode_InternFromString("call_soon_threadsafe")),
         PyRef::steal(PyUnicode_InternFromString("cancelled")),
-        PyRef::steal(PyUnicode_InternFromString("done")),
         PyRef::steal(PyUnicode_InternFromString("set_result")),
         PyRef::steal(PyUnicode_InternFromString("set_exception")),
         PyRef::steal(PyUnicode_InternFromString("context")),
@@ -167,7 +165,7 @@ Bridge* bridge() {
     for (const PyRef& name : names) {
         if (!name) return nullptr;
     }
-    PyRef context_keyword = PyRef::steal(PyTuple_Pack(1, names[7].get()));
+    PyRef context_keyword = PyRef::steal(PyTuple_Pack(1, names[6].get()));
     PyRef result_setter = PyRef::steal(PyCFunction_New(&set_result_definition, nullptr));
     PyRef exception_setter = PyRef::steal(PyCFunction_New(&set_exception_definition, nullptr));
     if (!context_keyword || !result_setter || !exception_setter) return nullptr;
@@ -183,9 +181,8 @@ Bridge* bridge() {
     made->add_done_callback = names[1].release();
     made->call_soon_threadsafe = names[2].release();
     made->cancelled = names[3].release();
-    made->done = names[4].release();
-    made->set_result = names[5].release();
-    made->set_exception = names[6].release();
+    made->set_result = names[4].release();
+    made->set_exception = names[5].release();
     made->context_keyword = context_keyword.release();
     made->result_setter = result_setter.release();
     made->exception_setter = exception_setter.release();
@@ -202,8 +199,16 @@ PyObject* call_method(PyObject* name, PyObject* self, PyObject* arg) {
     return PyObject_VectorcallMethod(name, args, 2, nullptr);
 }
 
-// Runs on the loop's thread: the future may have been cancelled (or
-// otherwise completed) since the value was scheduled.
+// 1 when the future was cancelled, 0 when not, -1 with the exception set.
+int future_cancelled(PyObject* future) {
+    PyRef cancelled = PyRef::steal(call_method(the_bridge->cancelled, future));
+    if (!cancelled) return -1;
+    return PyObject_IsTrue(cancelled.get());
+}
+
+// Runs on the loop's thread: the future may have been cancelled since the
+// value was scheduled. A future the host completed itself is not skipped:
+// the setter's InvalidStateError goes to the loop's exception handler.
 PyObject* set_unless_done(PyObject* const* args, Py_ssize_t nargs, PyObject* setter_name,
                           const char* function_name) {
     if (nargs != 2) {
@@ -211,11 +216,9 @@ PyObject* set_unless_done(PyObject* const* args, Py_ssize_t nargs, PyObject* set
                      function_name, nargs);
         return nullptr;
     }
-    PyRef done = PyRef::steal(call_method(the_bridge->done, args[0]));
-    if (!done) return nullptr;
-    const int is_done = PyObject_IsTrue(done.get());
-    if (is_done < 0) return nullptr;
-    if (is_done) Py_RETURN_NONE;
+    const int is_cancelled = future_cancelled(args[0]);
+    if (is_cancelled < 0) return nullptr;
+    if (is_cancelled) Py_RETURN_NONE;
     return call_method(setter_name, args[0], args[1]);
 }
 
@@ -276,20 +279,25 @@ PyObject* stop_completions(PyObject*, PyObject*) {
 }
 
 // Registers the exit hook and the fork handler once, then makes the pool.
-bool ensure_pool() {
+// nullptr with the exception set when either fails.
+pool::ThreadPool* ensure_pool() {
     static bool hook_registered = false;  // survives fork, as atexit's list does
     if (!hook_registered) {
         PyRef register_function = PyRef::steal(attribute_of("atexit", "register"));
-        if (!register_function) return false;
+        if (!register_function) return nullptr;
         PyRef hook = PyRef::steal(PyCFunction_New(&stop_completions_definition, nullptr));
-        if (!hook) return false;
+        if (!hook) return nullptr;
         PyRef registered = PyRef::steal(PyObject_CallOneArg(register_function.get(), hook.get()));
-        if (!registered) return false;
+        if (!registered) return nullptr;
         pthread_atfork(nullptr, nullptr, &reset_in_child);
         hook_registered = true;
     }
-    pool::process_pool();
-    return true;
+    auto pool = pool::process_pool();
+    if (!pool) {
+        PyErr_SetString(PyExc_RuntimeError, pool.error().c_str());
+        return nullptr;
+    }
+    return *pool;
 }
 
 // ---------------------------------------------------------------------------
@@ -362,9 +370,14 @@ private:
         } in_flight{exit};
 
         const PyGILState_STATE held = PyGILState_Ensure();
+        // The done callback that sets the flag runs only when the loop turns
+        // again; the future itself knows at once (a cancel just before the
+        // loop was closed must not end in a delivery error).
         if (!cancelled->load(std::memory_order_acquire) &&
             !exit.finalizing.load(std::memory_order_acquire)) {
-            deliver(session, panic);
+            const int is_cancelled = future_cancelled(future);
+            if (is_cancelled < 0) PyErr_Clear();
+            if (is_cancelled == 0) deliver(session, panic);
         }
         session.reset();
         release_python();
@@ -392,7 +405,9 @@ private:
         PyRef scheduled =
             PyRef::steal(PyObject_VectorcallMethod(the_bridge->call_soon_threadsafe, args, 4,
                                                    the_bridge->context_keyword));
-        if (!scheduled) PyErr_WriteUnraisable(loop);  // a closed loop; the value is dropped
+        // A closed loop: the error is shown as the interpreter shows an
+        // uncaught one, and the value is dropped.
+        if (!scheduled) PyErr_Print();
     }
 };
 
@@ -420,7 +435,8 @@ PyObject* start(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     if (!callback) return nullptr;
     PyRef added = PyRef::steal(call_method(b->add_done_callback, future.get(), callback.get()));
     if (!added) return nullptr;
-    if (!ensure_pool()) return nullptr;
+    pool::ThreadPool* pool = ensure_pool();
+    if (!pool) return nullptr;
 
     job->loop = loop.release();
     job->future = Py_NewRef(future.get());
@@ -429,7 +445,7 @@ PyObject* start(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     std::unique_ptr<pool::Job> queued = std::move(job);
     std::expected<pool::TaskId, std::string> submitted;
     try {
-        submitted = pool::process_pool().submit(queued);
+        submitted = pool->submit(queued);
     } catch (const std::bad_alloc&) {
         pending->release_python();  // the job was not taken
         return PyErr_NoMemory();

@@ -155,14 +155,35 @@ TEST(AsyncPool, AThrowingJobDoesNotEndItsThread) {
 TEST(AsyncPool, KeepAliveCountFromTheEnvironmentText) {
     struct Case {
         const char* text;
-        std::size_t expected;
+        std::size_t expected;  // 0: refused with `error`
+        const char* error;
     };
+    const char* usize = "\"TOKIO_WORKER_THREADS\" must be usize, error: ";
     const Case cases[] = {
-        {nullptr, 6}, {"4", 4}, {"+3", 3}, {"0", 6},    {"", 6},
-        {"-1", 6},    {" 4", 6}, {"4x", 6}, {"1.5", 6}, {"99999999999999999999999", pool::kMaxThreads},
+        {nullptr, 6, ""},
+        {"4", 4, ""},
+        {"+3", 3, ""},
+        {"0004", 4, ""},
+        {"18446744073709551615", pool::kMaxThreads, ""},
+        {"0", 0, "\"TOKIO_WORKER_THREADS\" cannot be set to 0"},
+        {"", 0, "cannot parse integer from empty string, value: "},
+        {"+", 0, "invalid digit found in string, value: +"},
+        {"-1", 0, "invalid digit found in string, value: -1"},
+        {" 4", 0, "invalid digit found in string, value:  4"},
+        {"1.5", 0, "invalid digit found in string, value: 1.5"},
+        {"99999999999999999999999", 0, "number too large to fit in target type, value: 99999999999999999999999"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(pool::keep_alive_from(c.text, 6), c.expected) << (c.text ? c.text : "(unset)");
+        const auto got = pool::keep_alive_from(c.text, 6);
+        const char* shown = c.text ? c.text : "(unset)";
+        if (c.expected != 0) {
+            ASSERT_TRUE(got.has_value()) << shown;
+            EXPECT_EQ(*got, c.expected) << shown;
+        } else {
+            ASSERT_FALSE(got.has_value()) << shown;
+            const std::string error = c.error;
+            EXPECT_EQ(got.error(), error.starts_with('"') ? error : usize + error) << shown;
+        }
     }
 }
 
@@ -182,7 +203,7 @@ TEST(AsyncPool, PanicDescriptionNamesTheTaskAndQuotesTheMessage) {
 }
 
 TEST(AsyncPool, AForkedChildGetsAFreshProcessPool) {
-    pool::ThreadPool& parent = pool::process_pool();
+    pool::ThreadPool& parent = **pool::process_pool();
     Gate gate;
     submit(parent, job([&](pool::TaskId) { gate.pass(); }));  // busy while forking
     ASSERT_TRUE(gate.wait_for(gate.arrived, 1));
@@ -191,7 +212,7 @@ TEST(AsyncPool, AForkedChildGetsAFreshProcessPool) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         // No thread of the parent's pool exists here; a job must still run.
-        pool::ThreadPool& fresh = pool::process_pool();
+        pool::ThreadPool& fresh = **pool::process_pool();
         int code = fresh.stats().threads == 0 ? 0 : 10;
         std::atomic<bool> ran{false};
         std::unique_ptr<pool::Job> work = job([&](pool::TaskId) { ran = true; });

@@ -1,6 +1,9 @@
 """The records of each collection: what loads, what fails and with which
 error, and the values the engine then sees."""
 
+import itertools
+import signal
+
 import pytest
 
 import sablewick_core as core
@@ -30,6 +33,18 @@ class Index:
 
     def __index__(self):
         return self.value
+
+
+class FailsAtThird:
+    """A sequence of (5, 1.0) whose third item cannot be fetched."""
+
+    def __len__(self):
+        return 3
+
+    def __getitem__(self, i):
+        if i == 2:
+            raise ZeroDivisionError("third item")
+        return (5, 1.0)[i]
 
 
 def ages(record):
@@ -86,6 +101,8 @@ def events(record):
          "'dict' object cannot be cast as 'Sequence'"),
         (ages({"age": 10, "events": [(1, 1.0), [2, None]]}), TypeError,
          "must be real number, not NoneType"),
+        # The whole entry is read, not just the id and weight.
+        (ages({"age": 10, "events": [FailsAtThird()]}), ZeroDivisionError, "third item"),
         # achievements
         (make_config(achievements={1: achievement(opportunity=None)}), TypeError,
          "'NoneType' object cannot be cast as 'str'"),
@@ -137,24 +154,31 @@ def test_records_that_load(config):
     assert core.init_config(config) is None
 
 
-def test_event_pair_sequence_form_takes_only_two_items():
-    def endless():
-        i = 1
-        while True:
-            yield i
-            i += 1
+class Endless(list):
+    """A sequence whose iteration never ends and runs no Python code."""
 
-    class Endless:
-        def __len__(self):
-            return 1
+    def __iter__(self):
+        return itertools.count(1)
 
-        def __getitem__(self, i):
-            return i + 1
 
-        def __iter__(self):
-            return endless()
+@pytest.mark.parametrize("config", [
+    ages({"age": 10, "events": [Endless()]}),
+    make_config(talents={1: talent(exclude=Endless())}),
+], ids=["event_entry", "exclude_list"])
+def test_an_endless_sequence_can_be_interrupted(config):
+    # Like the interpreter's own list(itertools.count()), the load reads on;
+    # a signal handler's exception still stops it.
+    def interrupt(signum, frame):
+        raise TimeoutError("interrupted")
 
-    assert core.init_config(ages({"age": 10, "events": [Endless()]})) is None
+    previous = signal.signal(signal.SIGALRM, interrupt)
+    try:
+        signal.setitimer(signal.ITIMER_REAL, 0.2)
+        with pytest.raises(TimeoutError, match="interrupted"):
+            core.init_config(config)
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
 
 
 @pytest.mark.parametrize("pair", [(1, 1.0), [1, 1], (1, 1, "x"), (True, 1.0), range(1, 3)])
