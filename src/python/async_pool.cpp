@@ -3,10 +3,12 @@
 #include <cxxabi.h>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -96,6 +98,11 @@ int ThreadPool::start_thread() {
 }
 
 void* ThreadPool::thread_main(void* self) {
+    // Linux keeps a nice value per thread; raising one's own needs no privilege.
+    const auto tid = static_cast<id_t>(gettid());
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, tid);
+    if (errno == 0) setpriority(PRIO_PROCESS, tid, std::min(nice + kThreadNiceIncrement, 19));
     static_cast<ThreadPool*>(self)->work();
     return nullptr;
 }

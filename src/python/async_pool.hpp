@@ -1,6 +1,7 @@
 #pragma once
 // The background thread pool that asynchronous simulations run on. No Python
-// in here: the bridge to asyncio lives in simulate_async.cpp.
+// in here: the bridge to asyncio lives in async_bridge.cpp and
+// async_completer.cpp; pool threads never take the interpreter lock.
 //
 // Threads are raw pthreads (so the interpreter may end one with pthread_exit
 // during finalisation), started on demand up to kMaxThreads; further jobs
@@ -27,6 +28,11 @@ inline constexpr std::size_t kMaxThreads = 512;
 inline constexpr std::chrono::milliseconds kIdleTimeout{10'000};
 // Stack of each pool thread (the size of an interpreter thread's default).
 inline constexpr std::size_t kThreadStackBytes = std::size_t{8} << 20;
+// Pool threads run at a lower scheduling priority (a larger nice value) than
+// the threads that start jobs, so that a host event loop keeps its processor
+// time while hundreds of lives run on a few cores; alone on the machine they
+// still use every core.
+inline constexpr int kThreadNiceIncrement = 10;
 // The kernel keeps the first 15 bytes: "tokio-runtime-w".
 inline constexpr const char* kThreadName = "tokio-runtime-worker";
 // Names the keep-alive count; read once, when the process pool is created.

@@ -3,7 +3,8 @@
 
 #include <atomic>
 #include <memory>
-#include <shared_mutex>
+
+#include "config_lock.hpp"
 
 #include "sablewick/simulator/engine.hpp"
 #include "sablewick/simulator/session.hpp"
@@ -19,7 +20,7 @@ struct CachedConfig {
 // nor freed (it lives until the process ends); a reload swaps the
 // configuration inside it under the write lock.
 struct ConfigCell {
-    std::shared_mutex lock;
+    ConfigLock lock;
     CachedConfig config;
 };
 

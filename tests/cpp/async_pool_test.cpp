@@ -9,12 +9,14 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <shared_mutex>
 #include <new>
 #include <stdexcept>
 #include <string>
 #include <thread>
 
 #include "python/async_pool.hpp"
+#include "python/config_lock.hpp"
 
 namespace {
 
@@ -150,6 +152,41 @@ TEST(AsyncPool, AThrowingJobDoesNotEndItsThread) {
     submit(threads, job([&](pool::TaskId) { ran = true; }));
     EXPECT_TRUE(eventually([&] { return ran.load(); }));
     EXPECT_EQ(threads.stats().threads, 1u);
+}
+
+// The road of a reload between a call and the start of its job: the job
+// waits in the queue behind a running one, the reload waits for the running
+// one only, and the queued job, once it starts, waits for the reload and
+// reads what it stored.
+TEST(AsyncPool, AQueuedJobWaitsForAWaitingWriterAndReadsWhatItStored) {
+    pool::ThreadPool& threads = leaked_pool(1, 10s, 1);
+    sablewick::py::ConfigLock lock;
+    int stored = 1;  // guarded by `lock`
+    Gate running;
+    std::atomic<int> seen{0};
+
+    submit(threads, job([&](pool::TaskId) {
+        std::shared_lock read(lock);
+        running.pass();
+    }));
+    ASSERT_TRUE(running.wait_for(running.arrived, 1));
+    submit(threads, job([&](pool::TaskId) {
+        std::shared_lock read(lock);
+        seen = stored;
+    }));
+    std::atomic<bool> writing{false};
+    std::thread writer([&] {
+        writing = true;
+        std::unique_lock write(lock);
+        stored = 2;
+    });
+    ASSERT_TRUE(eventually([&] { return writing.load(); }));
+    std::this_thread::sleep_for(50ms);  // the writer is waiting now
+    EXPECT_EQ(threads.stats().queued, 1u);
+    running.release();
+    writer.join();
+    ASSERT_TRUE(eventually([&] { return seen.load() != 0; }));
+    EXPECT_EQ(seen.load(), 2);
 }
 
 TEST(AsyncPool, KeepAliveCountFromTheEnvironmentText) {

@@ -237,27 +237,66 @@ async def test_a_hundred_gathered_lives_each_resolve_to_their_own_session(one_ye
     assert [s.get_year(0)["properties"]["CHR"] for s in sessions] == list(range(100))
 
 
-@pytest.mark.asyncio
-@pytest.mark.timeout(120)
-async def test_a_reload_before_a_queued_job_starts_is_seen_by_it():
-    # Every pool thread gets a job that cannot finish without the interpreter
-    # lock, and this thread keeps the lock (no switch, nothing blocking) from
-    # the first call until the reload is stored: the last job is still queued
-    # when the new configuration goes in.
-    core.init_config(one_year_config(), {0: "OLD"})
-    interval = sys.getswitchinterval()
-    sys.setswitchinterval(1000.0)
-    try:
-        fillers = [core.simulate_async([], {}, set()) for _ in range(POOL_MAX_THREADS)]
-        queued = core.simulate_async([], {}, set())
-        core.init_config(one_year_config(), {0: "NEW"})
-    finally:
-        sys.setswitchinterval(interval)
-    if len(pool_thread_names()) < POOL_MAX_THREADS:
-        pytest.skip("the system refused to start enough threads")  # the premise failed
+RELOAD_SCRIPT = """
+import asyncio, os
+import sablewick_core as core
+
+def pool_threads():
+    return sum(open(f"/proc/self/task/{{t}}/comm").read().strip() == "{name}"
+               for t in os.listdir("/proc/self/task"))
+
+core.init_config({slow!r}, {{0: "OLD"}})
+
+async def main():
+    ids = {ids!r}
+    fillers = [core.simulate_async(ids, {{}}, set()) for _ in range({count})]
+    queued = core.simulate_async([], {{}}, set())
+    core.init_config({quick!r}, {{0: "NEW"}})
+    # A thread was started for every filler (besides the completion thread):
+    # none was free again before the queued call.
+    started = pool_threads()
     session = await queued
-    assert session.get_year(0)["display_text"] == "NEW end"
     await asyncio.gather(*fillers)
+    print(started, session.get_year(0)["display_text"])
+
+asyncio.run(main())
+"""
+
+
+@pytest.mark.timeout(120)
+def test_a_reload_before_a_queued_job_starts_is_seen_by_it():
+    # In a fresh process every pool thread is started for a life of some
+    # milliseconds; the next job waits in the queue, and the reload that
+    # follows at once waits only for the running lives (a waiting writer
+    # holds back new readers). The queued job then reads the new
+    # configuration. Whether no life ended before the queued call is up to
+    # the scheduler: the test tries a few times.
+    talents = 1000
+    code = RELOAD_SCRIPT.format(name=THREAD_NAME, slow=slow_config(talents), ids=slow_ids(talents),
+                                count=POOL_MAX_THREADS, quick=one_year_config())
+    counts = []
+    for _ in range(4):
+        done = run_script(code, timeout=25)
+        assert done.returncode == 0, done.stderr
+        started, text = done.stdout.split(" ", 1)
+        if int(started) > POOL_MAX_THREADS:
+            assert text == "NEW end\n"
+            return
+        counts.append(int(started))
+    pytest.skip(f"a pool thread was free again before the queued call (threads: {counts})")
+
+
+def pool_thread_nice_values():
+    values = []
+    for tid in os.listdir("/proc/self/task"):
+        try:
+            with open(f"/proc/self/task/{tid}/comm") as comm:
+                if comm.read().rstrip("\n") != THREAD_NAME:
+                    continue
+            values.append(os.getpriority(os.PRIO_PROCESS, int(tid)))
+        except (FileNotFoundError, ProcessLookupError):  # the thread ended meanwhile
+            pass
+    return values
 
 
 @pytest.mark.asyncio
@@ -265,6 +304,19 @@ async def test_a_reload_before_a_queued_job_starts_is_seen_by_it():
 async def test_pool_threads_carry_the_runtime_name(one_year):
     await core.simulate_async([], {}, set())
     assert pool_thread_names()
+
+
+@pytest.mark.asyncio
+@pytest.mark.timeout(60)
+async def test_simulating_threads_yield_to_the_loop_and_the_completion_thread_does_not(one_year):
+    await asyncio.gather(*(core.simulate_async([], {}, set()) for _ in range(4)))
+    own = os.getpriority(os.PRIO_PROCESS, 0)
+    if own > 9:
+        pytest.skip("this process already runs at the lowest priorities")
+    values = pool_thread_nice_values()
+    # One completion thread at the loop's priority; the simulating ones lower.
+    assert values.count(own) == 1, values
+    assert all(v == own + 10 for v in values if v != own), values
 
 
 WORKER_THREADS_CASES = [

@@ -1,0 +1,230 @@
+#include "async_completer.hpp"
+
+#include <pthread.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <string_view>
+#include <utility>
+
+#include "async_pool.hpp"
+#include "config_store.hpp"
+#include "game_session_type.hpp"
+
+namespace sablewick::py::completer {
+
+namespace {
+
+// How long the exit hook waits for a delivery round that already asked for
+// the interpreter lock; it needs the lock only to hand over finished values.
+constexpr std::chrono::seconds kExitDrainTimeout{5};
+
+// Exit: once the hook ran, no round takes the interpreter lock (3.12 ends a
+// thread that asks for it during finalisation with pthread_exit).
+struct ExitGate {
+    std::mutex mutex;
+    std::condition_variable drained;
+    std::atomic<bool> finalizing{false};
+    std::size_t in_flight = 0;  // rounds past the check, not yet done
+};
+
+struct Queue {
+    std::mutex mutex;
+    std::condition_variable ready_or_idle;
+    std::deque<std::unique_ptr<Outcome>> ready;
+    bool thread_running = false;
+};
+
+// Replaced (the old ones abandoned) in a forked child, where neither the
+// completion thread nor any pool thread exists.
+std::atomic<ExitGate*> exit_gate{new ExitGate};
+std::atomic<Queue*> the_queue{new Queue};
+
+ExitGate& gate() { return *exit_gate.load(std::memory_order_acquire); }
+Queue& queue() { return *the_queue.load(std::memory_order_acquire); }
+
+bool interpreter_finalizing() {
+#if PY_VERSION_HEX >= 0x030D0000
+    return Py_IsFinalizing() != 0;
+#else
+    return _Py_IsFinalizing() != 0;
+#endif
+}
+
+void reset_in_child() {
+    exit_gate.store(new ExitGate, std::memory_order_release);
+    the_queue.store(new Queue, std::memory_order_release);
+    cached_config().forget_readers_after_fork();
+}
+
+// The atexit hook: no round takes the interpreter lock from now on; wait
+// (without the lock) for one that already asked for it.
+PyObject* stop_completions(PyObject*, PyObject*) {
+    ExitGate& exit = gate();
+    {
+        std::lock_guard lock(exit.mutex);
+        exit.finalizing.store(true, std::memory_order_release);
+    }
+    Py_BEGIN_ALLOW_THREADS
+    {
+        std::unique_lock lock(exit.mutex);
+        exit.drained.wait_for(lock, kExitDrainTimeout, [&] { return exit.in_flight == 0; });
+    }
+    Py_END_ALLOW_THREADS
+    Py_RETURN_NONE;
+}
+
+PyMethodDef stop_completions_definition = {"_stop_simulation_completions", stop_completions,
+                                           METH_NOARGS, nullptr};
+
+// With the interpreter lock: wraps the value (or makes the exception) and
+// schedules it on the loop's thread, in the copied context.
+void deliver(Outcome& outcome) {
+    const bridge::Objects& b = bridge::loaded();
+    PyObject* setter = b.result_setter;
+    PyRef value;
+    if (outcome.session) {
+        value = PyRef::steal(wrap_game_session(std::move(*outcome.session)));
+    } else {
+        PyRef message = PyRef::steal(
+            PyUnicode_FromFormat("Simulation task panicked: %s", outcome.panic.c_str()));
+        if (message) value = PyRef::steal(PyObject_CallOneArg(PyExc_RuntimeError, message.get()));
+        setter = b.exception_setter;
+    }
+    if (!value) {
+        if (!PyErr_Occurred()) PyErr_NoMemory();
+        value = PyRef::steal(PyErr_GetRaisedException());
+        setter = b.exception_setter;
+    }
+    PyObject* args[] = {outcome.loop, setter, outcome.future, value.get(), outcome.context};
+    PyRef scheduled = PyRef::steal(
+        PyObject_VectorcallMethod(b.call_soon_threadsafe, args, 4, b.context_keyword));
+    // A closed loop: the error is shown as the interpreter shows an uncaught
+    // one, and the value is dropped.
+    if (!scheduled) PyErr_Print();
+}
+
+// One round: everything that is ready, under one hold of the interpreter lock.
+void complete(std::deque<std::unique_ptr<Outcome>>& batch) {
+    for (auto& outcome : batch) {
+        // Dropped without the lock when the cancellation is already known.
+        if (outcome->cancelled->load(std::memory_order_acquire)) outcome->session.reset();
+    }
+    ExitGate& exit = gate();
+    {
+        std::lock_guard lock(exit.mutex);
+        if (exit.finalizing.load(std::memory_order_acquire) || interpreter_finalizing()) return;
+        ++exit.in_flight;
+    }
+    // Also runs when PyGILState_Ensure ends the thread by unwinding.
+    struct InFlight {
+        ExitGate& exit;
+        ~InFlight() {
+            std::lock_guard lock(exit.mutex);
+            --exit.in_flight;
+            exit.drained.notify_all();
+        }
+    } in_flight{exit};
+
+    const PyGILState_STATE held = PyGILState_Ensure();
+    for (auto& outcome : batch) {
+        // The done callback that sets the flag runs only when the loop turns
+        // again; the future itself knows at once (a cancel just before the
+        // loop was closed must not end in a delivery error).
+        if (!outcome->cancelled->load(std::memory_order_acquire) &&
+            !exit.finalizing.load(std::memory_order_acquire)) {
+            const int is_cancelled = bridge::future_cancelled(outcome->future);
+            if (is_cancelled < 0) PyErr_Clear();
+            if (is_cancelled == 0) deliver(*outcome);
+        }
+        outcome->session.reset();
+        outcome->release_python();
+    }
+    batch.clear();
+    PyGILState_Release(held);
+}
+
+void* completion_thread(void* state) {
+    Queue& q = *static_cast<Queue*>(state);
+    std::deque<std::unique_ptr<Outcome>> batch;
+    for (;;) {
+        {
+            std::unique_lock lock(q.mutex);
+            q.ready_or_idle.wait(lock, [&] { return !q.ready.empty(); });
+            batch.swap(q.ready);
+        }
+        complete(batch);
+        // Outcomes left here were not released (finalising): their Python
+        // references go with the process.
+        for (auto& outcome : batch) {
+            outcome->loop = outcome->future = outcome->context = nullptr;
+        }
+        batch.clear();
+    }
+    return nullptr;
+}
+
+// With q.mutex held. 0 or the error number of pthread_create.
+int start_thread(Queue& q) {
+    pthread_attr_t attributes;
+    if (int error = pthread_attr_init(&attributes); error != 0) return error;
+    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    pthread_attr_setstacksize(&attributes, pool::kThreadStackBytes);
+    pthread_t thread;
+    const int error = pthread_create(&thread, &attributes, &completion_thread, &q);
+    pthread_attr_destroy(&attributes);
+    if (error != 0) return error;
+    char name[16] = {};
+    std::string_view(pool::kThreadName).copy(name, sizeof name - 1);
+    pthread_setname_np(thread, name);
+    q.thread_running = true;
+    return 0;
+}
+
+}  // namespace
+
+void Outcome::release_python() {
+    Py_CLEAR(loop);
+    Py_CLEAR(future);
+    Py_CLEAR(context);
+}
+
+bool prepare() {
+    static bool hook_registered = false;  // survives fork, as atexit's list does
+    if (!hook_registered) {
+        PyRef register_function = PyRef::steal(bridge::attribute_of("atexit", "register"));
+        if (!register_function) return false;
+        PyRef hook = PyRef::steal(PyCFunction_New(&stop_completions_definition, nullptr));
+        if (!hook) return false;
+        PyRef registered = PyRef::steal(PyObject_CallOneArg(register_function.get(), hook.get()));
+        if (!registered) return false;
+        pthread_atfork(nullptr, nullptr, &reset_in_child);
+        hook_registered = true;
+    }
+    Queue& q = queue();
+    std::lock_guard lock(q.mutex);
+    if (q.thread_running) return true;
+    if (const int error = start_thread(q); error != 0) {
+        char buffer[256];
+        const char* text = strerror_r(error, buffer, sizeof buffer);
+        PyErr_Format(PyExc_RuntimeError, "OS can't spawn worker thread: %s (os error %d)", text,
+                     error);
+        return false;
+    }
+    return true;
+}
+
+void hand_over(std::unique_ptr<Outcome> outcome) {
+    Queue& q = queue();
+    {
+        std::lock_guard lock(q.mutex);
+        q.ready.push_back(std::move(outcome));
+    }
+    q.ready_or_idle.notify_one();
+}
+
+}  // namespace sablewick::py::completer
