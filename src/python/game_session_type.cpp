@@ -2,6 +2,7 @@
 // pre-rendered life into fresh Python values on every call.
 
 #include "game_session_type.hpp"
+#include "utf8_text.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -134,7 +135,7 @@ private:
 // ---- building values ------------------------------------------------------
 
 PyObject* new_text(const std::string& text) {
-    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+    return str_from_valid_utf8(text);
 }
 
 // Inserts and releases `value` (which may be nullptr after a failed

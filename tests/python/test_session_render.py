@@ -131,3 +131,15 @@ def test_session_keeps_its_emoji_after_a_reload():
     assert before.get_year(0)["display_text"] == "old You were born."
     assert after.get_year(0)["display_text"] == "new You were born."
     assert before.get_year_formatted(0)["text"] == "old You were born."
+
+
+# Each width a str can take, and the edges between them: the text handed
+# back equals (so is stored as) the str the host would build itself.
+@pytest.mark.parametrize("emoji", [
+    "", "a", "\x00", "\x7f", "\x80", "\u00e9", "\u00ff", "\u0100", "\u07ff", "\u0800", "\u20ac",
+    "\uffff", "\U00010000", "\U0001f600", "\U0010ffff", "a\u00e9\u20ac\U0001f600", "\u00e9" * 300,
+])
+def test_year_text_of_every_width(emoji):
+    text = one_year_text([0], {0: emoji})
+    assert text == f"{emoji} line 0"
+    assert hash(text) == hash(f"{emoji} line 0")
