@@ -21,17 +21,8 @@ WORK="$ROOT/fuzz/corpus-work"
 # reports __cpp_concepts 201907, and the header needs 202002. Debian 12
 # ships clang 19, which does.
 CLANG=19
-need_pkgs=()
-for pkg in clang-$CLANG libclang-rt-$CLANG-dev cmake make; do
-  dpkg -s "$pkg" >/dev/null 2>&1 || need_pkgs+=("$pkg")
-done
-if [ ${#need_pkgs[@]} -gt 0 ]; then
-  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  echo "installing system packages: ${need_pkgs[*]}"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
-    "${need_pkgs[@]}" >/dev/null
-fi
+source "$ROOT/scripts/debian_packages.sh"
+ensure_debian_packages clang-$CLANG libclang-rt-$CLANG-dev cmake make
 
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_CXX_COMPILER="clang++-$CLANG" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g" \

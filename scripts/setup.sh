@@ -8,16 +8,9 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 VENV="${SABLEWICK_VENV:-$ROOT/.venv}"
 BUILD="${SABLEWICK_BUILD:-$ROOT/build}"
 
-need_pkgs=()
-for pkg in g++ cmake libgtest-dev ${SABLEWICK_EXTRA_APT:-}; do
-  dpkg -s "$pkg" >/dev/null 2>&1 || need_pkgs+=("$pkg")
-done
-if [ ${#need_pkgs[@]} -gt 0 ]; then
-  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-  echo "installing system packages: ${need_pkgs[*]}"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need_pkgs[@]}" >/dev/null
-fi
+source "$ROOT/scripts/debian_packages.sh"
+# shellcheck disable=SC2086  # SABLEWICK_EXTRA_APT is a list of names
+ensure_debian_packages g++ cmake libgtest-dev ${SABLEWICK_EXTRA_APT:-}
 
 find_python() {
   for c in "${SABLEWICK_PYTHON:-}" python3.12 "$HOME"/.pyenv/versions/3.12*/bin/python3.12 /usr/local/bin/python3.12 /usr/bin/python3.12; do

@@ -8,7 +8,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "sablewick/containers.hpp"
 
 namespace sablewick::py {
 
@@ -113,5 +116,28 @@ std::optional<std::int32_t> resolve_map_key(PyObject* key, const char* prefix);
 
 // Sets RuntimeError for a dict changed during its walk.
 void raise_changed_during_walk();
+
+// Loads an integer-keyed collection: walks `dict` in insertion order,
+// resolves each key (errors prefixed with `key_prefix`) before its record is
+// read by `read(record_object, Record&)`, and inserts it; a later key that
+// resolves to the same id replaces the earlier record. False with the
+// exception set on the first failure.
+template <class Record, class Read>
+bool load_id_collection(PyObject* dict, const char* key_prefix, IdMap<Record>& out, Read read) {
+    // One record per entry at most: the table is sized once.
+    out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
+    DictWalk walk(dict);
+    PyRef key;
+    PyRef value;
+    int step = 0;
+    while ((step = walk.next(key, value)) > 0) {
+        std::optional<std::int32_t> id = resolve_map_key(key.get(), key_prefix);
+        if (!id) return false;
+        Record record;
+        if (!read(value.get(), record)) return false;
+        out.insert_or_assign(*id, std::move(record));
+    }
+    return step == 0;
+}
 
 }  // namespace sablewick::py

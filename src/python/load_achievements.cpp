@@ -54,20 +54,7 @@ std::optional<std::int32_t> extract_achievement(PyObject* value) {
 }
 
 bool load_achievements(PyObject* dict, IdMap<cfg::AchievementConfig>& out) {
-    // One record per entry at most: the table is sized once.
-    out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
-    DictWalk walk(dict);
-    PyRef key;
-    PyRef value;
-    int step = 0;
-    while ((step = walk.next(key, value)) > 0) {
-        std::optional<std::int32_t> id = resolve_map_key(key.get(), "Invalid achievement id: ");
-        if (!id) return false;
-        cfg::AchievementConfig achievement;
-        if (!read_achievement(value.get(), achievement)) return false;
-        out.insert_or_assign(*id, std::move(achievement));
-    }
-    return step == 0;
+    return load_id_collection(dict, "Invalid achievement id: ", out, read_achievement);
 }
 
 }  // namespace sablewick::py::config

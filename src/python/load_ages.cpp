@@ -103,20 +103,7 @@ bool read_age(PyObject* record, cfg::AgeConfig& age) {
 }  // namespace
 
 bool load_ages(PyObject* dict, IdMap<cfg::AgeConfig>& out) {
-    // One record per entry at most: the table is sized once.
-    out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
-    DictWalk walk(dict);
-    PyRef key;
-    PyRef value;
-    int step = 0;
-    while ((step = walk.next(key, value)) > 0) {
-        std::optional<std::int32_t> age = resolve_map_key(key.get(), "Invalid age: ");
-        if (!age) return false;
-        cfg::AgeConfig record;
-        if (!read_age(value.get(), record)) return false;
-        out.insert_or_assign(*age, std::move(record));
-    }
-    return step == 0;
+    return load_id_collection(dict, "Invalid age: ", out, read_age);
 }
 
 }  // namespace sablewick::py::config

@@ -100,20 +100,7 @@ bool read_event(PyObject* record, cfg::EventConfig& event) {
 }  // namespace
 
 bool load_events(PyObject* dict, IdMap<cfg::EventConfig>& out) {
-    // One record per entry at most: the table is sized once.
-    out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
-    DictWalk walk(dict);
-    PyRef key;
-    PyRef value;
-    int step = 0;
-    while ((step = walk.next(key, value)) > 0) {
-        std::optional<std::int32_t> id = resolve_map_key(key.get(), "Invalid event id: ");
-        if (!id) return false;
-        cfg::EventConfig event;
-        if (!read_event(value.get(), event)) return false;
-        out.insert_or_assign(*id, std::move(event));
-    }
-    return step == 0;
+    return load_id_collection(dict, "Invalid event id: ", out, read_event);
 }
 
 }  // namespace sablewick::py::config

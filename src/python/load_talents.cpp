@@ -86,20 +86,7 @@ std::optional<cfg::EffectConfig> read_effect(PyObject* record) {
 }
 
 bool load_talents(PyObject* dict, IdMap<cfg::TalentConfig>& out) {
-    // One record per entry at most: the table is sized once.
-    out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
-    DictWalk walk(dict);
-    PyRef key;
-    PyRef value;
-    int step = 0;
-    while ((step = walk.next(key, value)) > 0) {
-        std::optional<std::int32_t> id = resolve_map_key(key.get(), "Invalid talent id: ");
-        if (!id) return false;
-        cfg::TalentConfig talent;
-        if (!read_talent(value.get(), talent)) return false;
-        out.insert_or_assign(*id, std::move(talent));
-    }
-    return step == 0;
+    return load_id_collection(dict, "Invalid talent id: ", out, read_talent);
 }
 
 }  // namespace sablewick::py::config
