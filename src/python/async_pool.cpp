@@ -85,7 +85,11 @@ int ThreadPool::start_thread() {
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
     pthread_attr_setstacksize(&attributes, kThreadStackBytes);  // keeps the default if refused
     pthread_t thread;
-    const int error = pthread_create(&thread, &attributes, &ThreadPool::thread_main, this);
+    // Threads beyond the keep-alive count yield to the rest of the process.
+    const bool lowered = threads_ >= keep_alive_;
+    const int error = pthread_create(&thread, &attributes,
+                                     lowered ? &ThreadPool::lowered_thread_main : &ThreadPool::thread_main,
+                                     this);
     pthread_attr_destroy(&attributes);
     if (error != 0) return error;
     ++threads_;
@@ -98,13 +102,17 @@ int ThreadPool::start_thread() {
 }
 
 void* ThreadPool::thread_main(void* self) {
+    static_cast<ThreadPool*>(self)->work();
+    return nullptr;
+}
+
+void* ThreadPool::lowered_thread_main(void* self) {
     // Linux keeps a nice value per thread; raising one's own needs no privilege.
     const auto tid = static_cast<id_t>(gettid());
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, tid);
     if (errno == 0) setpriority(PRIO_PROCESS, tid, std::min(nice + kThreadNiceIncrement, 19));
-    static_cast<ThreadPool*>(self)->work();
-    return nullptr;
+    return thread_main(self);
 }
 
 // Catching the forced unwind of pthread_exit by reference trips UBSan's null

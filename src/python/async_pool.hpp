@@ -28,10 +28,11 @@ inline constexpr std::size_t kMaxThreads = 512;
 inline constexpr std::chrono::milliseconds kIdleTimeout{10'000};
 // Stack of each pool thread (the size of an interpreter thread's default).
 inline constexpr std::size_t kThreadStackBytes = std::size_t{8} << 20;
-// Pool threads run at a lower scheduling priority (a larger nice value) than
-// the threads that start jobs, so that a host event loop keeps its processor
-// time while hundreds of lives run on a few cores; alone on the machine they
-// still use every core.
+// Threads started beyond the keep-alive count run at a lower scheduling
+// priority (a larger nice value) than the threads that start jobs, so that
+// a host event loop keeps its processor time while hundreds of lives run on
+// a few cores; the keep-alive threads run at full priority, and alone on
+// the machine the others still use every core.
 inline constexpr int kThreadNiceIncrement = 10;
 // The kernel keeps the first 15 bytes: "tokio-runtime-w".
 inline constexpr const char* kThreadName = "tokio-runtime-worker";
@@ -76,6 +77,7 @@ private:
         std::unique_ptr<Job> job;
     };
     static void* thread_main(void* self);
+    static void* lowered_thread_main(void* self);
     void work();
     // With mutex_ held. Returns 0 or the error number of pthread_create.
     int start_thread();

@@ -286,19 +286,6 @@ def test_a_reload_before_a_queued_job_starts_is_seen_by_it():
     pytest.skip(f"a pool thread was free again before the queued call (threads: {counts})")
 
 
-def pool_thread_nice_values():
-    values = []
-    for tid in os.listdir("/proc/self/task"):
-        try:
-            with open(f"/proc/self/task/{tid}/comm") as comm:
-                if comm.read().rstrip("\n") != THREAD_NAME:
-                    continue
-            values.append(os.getpriority(os.PRIO_PROCESS, int(tid)))
-        except (FileNotFoundError, ProcessLookupError):  # the thread ended meanwhile
-            pass
-    return values
-
-
 @pytest.mark.asyncio
 @pytest.mark.timeout(60)
 async def test_pool_threads_carry_the_runtime_name(one_year):
@@ -306,20 +293,44 @@ async def test_pool_threads_carry_the_runtime_name(one_year):
     assert pool_thread_names()
 
 
-@pytest.mark.asyncio
 @pytest.mark.timeout(60)
-async def test_simulating_threads_yield_to_the_loop_and_the_completion_thread_does_not(one_year):
-    await asyncio.gather(*(core.simulate_async([], {}, set()) for _ in range(4)))
-    own = os.getpriority(os.PRIO_PROCESS, 0)
+def test_threads_beyond_the_keep_alive_count_yield_to_the_rest_of_the_process():
+    # One thread kept alive: it and the completion thread run at the
+    # caller's priority, the threads started for the other lives lower.
+    done = subprocess.run([sys.executable, "-c", textwrap.dedent(f"""
+        import asyncio, os
+        import sablewick_core as core
+        core.init_config({slow_config(1000)!r})
+
+        def nice_values():
+            values = []
+            for tid in os.listdir("/proc/self/task"):
+                with open(f"/proc/self/task/{{tid}}/comm") as comm:
+                    if comm.read().strip() == "{THREAD_NAME}":
+                        values.append(os.getpriority(os.PRIO_PROCESS, int(tid)))
+            return sorted(values)
+
+        async def main():
+            await asyncio.gather(*(core.simulate_async({slow_ids(1000)!r}, {{}}, set())
+                                   for _ in range(6)))
+            own = os.getpriority(os.PRIO_PROCESS, 0)
+            for _ in range(100):  # a thread just started lowers its own first thing
+                if nice_values().count(own) == 2:
+                    break
+                await asyncio.sleep(0.01)
+            print(own, nice_values())
+
+        asyncio.run(main())
+    """)], capture_output=True, text=True, timeout=50, check=False,
+        env={**os.environ, "TOKIO_WORKER_THREADS": "1"})
+    assert done.returncode == 0, done.stderr
+    own, values = done.stdout.split(" ", 1)
+    own = int(own)
     if own > 9:
         pytest.skip("this process already runs at the lowest priorities")
-    # One completion thread at the loop's priority; the simulating ones lower
-    # (a thread just started lowers its own as the first thing it does).
-    deadline = time.monotonic() + 10
-    while (values := pool_thread_nice_values()).count(own) != 1 and time.monotonic() < deadline:
-        await asyncio.sleep(0.01)
-    assert values.count(own) == 1, values
-    assert all(v == own + 10 for v in values if v != own), values
+    values = eval(values)
+    assert values[:2] == [own, own], values
+    assert len(values) > 2 and set(values[2:]) == {own + 10}, values
 
 
 WORKER_THREADS_CASES = [
