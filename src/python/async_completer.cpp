@@ -5,10 +5,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <deque>
 #include <mutex>
-#include <string_view>
 #include <utility>
 
 #include "async_pool.hpp"
@@ -34,7 +32,7 @@ struct ExitGate {
 
 struct Queue {
     std::mutex mutex;
-    std::condition_variable ready_or_idle;
+    std::condition_variable has_ready;
     std::deque<std::unique_ptr<Outcome>> ready;
     bool thread_running = false;
 };
@@ -154,7 +152,7 @@ void* completion_thread(void* state) {
     for (;;) {
         {
             std::unique_lock lock(q.mutex);
-            q.ready_or_idle.wait(lock, [&] { return !q.ready.empty(); });
+            q.has_ready.wait(lock, [&] { return !q.ready.empty(); });
             batch.swap(q.ready);
         }
         complete(batch);
@@ -166,23 +164,6 @@ void* completion_thread(void* state) {
         batch.clear();
     }
     return nullptr;
-}
-
-// With q.mutex held. 0 or the error number of pthread_create.
-int start_thread(Queue& q) {
-    pthread_attr_t attributes;
-    if (int error = pthread_attr_init(&attributes); error != 0) return error;
-    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
-    pthread_attr_setstacksize(&attributes, pool::kThreadStackBytes);
-    pthread_t thread;
-    const int error = pthread_create(&thread, &attributes, &completion_thread, &q);
-    pthread_attr_destroy(&attributes);
-    if (error != 0) return error;
-    char name[16] = {};
-    std::string_view(pool::kThreadName).copy(name, sizeof name - 1);
-    pthread_setname_np(thread, name);
-    q.thread_running = true;
-    return 0;
 }
 
 }  // namespace
@@ -208,13 +189,11 @@ bool prepare() {
     Queue& q = queue();
     std::lock_guard lock(q.mutex);
     if (q.thread_running) return true;
-    if (const int error = start_thread(q); error != 0) {
-        char buffer[256];
-        const char* text = strerror_r(error, buffer, sizeof buffer);
-        PyErr_Format(PyExc_RuntimeError, "OS can't spawn worker thread: %s (os error %d)", text,
-                     error);
+    if (const int error = pool::start_named_thread(&completion_thread, &q); error != 0) {
+        PyErr_SetString(PyExc_RuntimeError, pool::spawn_error_text(error).c_str());
         return false;
     }
+    q.thread_running = true;
     return true;
 }
 
@@ -224,7 +203,7 @@ void hand_over(std::unique_ptr<Outcome> outcome) {
         std::lock_guard lock(q.mutex);
         q.ready.push_back(std::move(outcome));
     }
-    q.ready_or_idle.notify_one();
+    q.has_ready.notify_one();
 }
 
 }  // namespace sablewick::py::completer

@@ -17,13 +17,6 @@ namespace sablewick::py::pool {
 
 namespace {
 
-std::string os_error_text(int error) {
-    char buffer[256];
-    // GNU strerror_r returns the text (maybe not in buffer).
-    const char* text = strerror_r(error, buffer, sizeof buffer);
-    return std::string(text) + " (os error " + std::to_string(error) + ")";
-}
-
 // The way the runtime shows a panic message: quoted, with escapes.
 void append_quoted(std::string& out, std::string_view text) {
     out += '"';
@@ -66,7 +59,7 @@ std::expected<TaskId, std::string> ThreadPool::submit(std::unique_ptr<Job>& job)
         if (error != 0 && threads_ == 0) {
             job = std::move(queue_.back().job);
             queue_.pop_back();
-            return std::unexpected("OS can't spawn worker thread: " + os_error_text(error));
+            return std::unexpected(spawn_error_text(error));
         }
         // Otherwise a running thread takes the job when it is free.
     }
@@ -79,26 +72,37 @@ PoolStats ThreadPool::stats() const {
     return PoolStats{threads_, idle_, queue_.size()};
 }
 
-int ThreadPool::start_thread() {
+int start_named_thread(void* (*entry)(void*), void* argument) {
     pthread_attr_t attributes;
     if (int error = pthread_attr_init(&attributes); error != 0) return error;
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
     pthread_attr_setstacksize(&attributes, kThreadStackBytes);  // keeps the default if refused
     pthread_t thread;
-    // Threads beyond the keep-alive count yield to the rest of the process.
-    const bool lowered = threads_ >= keep_alive_;
-    const int error = pthread_create(&thread, &attributes,
-                                     lowered ? &ThreadPool::lowered_thread_main : &ThreadPool::thread_main,
-                                     this);
+    const int error = pthread_create(&thread, &attributes, entry, argument);
     pthread_attr_destroy(&attributes);
     if (error != 0) return error;
-    ++threads_;
-    // Named here, so the name is visible once submit returns.
+    // Named here, so the name is visible once the caller goes on.
     char name[16] = {};
-    const std::string_view full(kThreadName);
-    full.copy(name, sizeof name - 1);
+    std::string_view(kThreadName).copy(name, sizeof name - 1);
     pthread_setname_np(thread, name);
     return 0;
+}
+
+std::string spawn_error_text(int error) {
+    char buffer[256];
+    // GNU strerror_r returns the text (maybe not in buffer).
+    const char* text = strerror_r(error, buffer, sizeof buffer);
+    return "OS can't spawn worker thread: " + std::string(text) + " (os error " +
+           std::to_string(error) + ")";
+}
+
+int ThreadPool::start_thread() {
+    // Threads beyond the keep-alive count yield to the rest of the process.
+    const bool lowered = threads_ >= keep_alive_;
+    const int error = start_named_thread(
+        lowered ? &ThreadPool::lowered_thread_main : &ThreadPool::thread_main, this);
+    if (error == 0) ++threads_;
+    return error;
 }
 
 void* ThreadPool::thread_main(void* self) {
@@ -170,11 +174,11 @@ __attribute__((no_sanitize("null"))) void ThreadPool::work() {
 
 std::expected<std::size_t, std::string> keep_alive_from(const char* value, std::size_t cpus) {
     if (value == nullptr) return cpus;
-    const std::string_view variable = kWorkerThreadsVariable;
+    const std::string variable = "\"" + std::string(kWorkerThreadsVariable) + "\"";
     std::string_view text(value);
     const auto refuse = [&](std::string_view error) {
-        return std::unexpected("\"" + std::string(variable) + "\" must be usize, error: " +
-                               std::string(error) + ", value: " + std::string(value));
+        return std::unexpected(variable + " must be usize, error: " + std::string(error) +
+                               ", value: " + std::string(value));
     };
     if (text.empty()) return refuse("cannot parse integer from empty string");
     if (text.front() == '+') text.remove_prefix(1);
@@ -188,7 +192,7 @@ std::expected<std::size_t, std::string> keep_alive_from(const char* value, std::
         else count = count * 10 + digit;
     }
     if (too_large) return refuse("number too large to fit in target type");
-    if (count == 0) return std::unexpected("\"" + std::string(variable) + "\" cannot be set to 0");
+    if (count == 0) return std::unexpected(variable + " cannot be set to 0");
     return static_cast<std::size_t>(std::min<std::uint64_t>(count, kMaxThreads));
 }
 

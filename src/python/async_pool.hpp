@@ -3,8 +3,8 @@
 // in here: the bridge to asyncio lives in async_bridge.cpp and
 // async_completer.cpp; pool threads never take the interpreter lock.
 //
-// Threads are raw pthreads (so the interpreter may end one with pthread_exit
-// during finalisation), started on demand up to kMaxThreads; further jobs
+// Threads are raw pthreads (a job that ends its thread with pthread_exit
+// leaves the pool intact), started on demand up to kMaxThreads; further jobs
 // wait in a queue. Threads beyond the keep-alive count leave after
 // kIdleTimeout without work.
 
@@ -93,6 +93,13 @@ private:
     std::size_t idle_ = 0;
     TaskId next_id_ = 1;
 };
+
+// Starts a detached thread of the pool's stack size and name running
+// entry(argument). 0, or the error number of pthread_create.
+int start_named_thread(void* (*entry)(void*), void* argument);
+// The runtime's words for a thread that could not be started:
+// "OS can't spawn worker thread: <strerror> (os error N)".
+std::string spawn_error_text(int error);
 
 // Keep-alive count from the variable's text: `cpus` when unset, else a
 // positive decimal integer (an optional '+', capped at kMaxThreads). Any
