@@ -9,6 +9,7 @@
 namespace sablewick::py::config {
 
 bool deserialize_emoji_map(PyObject* dict, simulator::EmojiMap& out) {
+    out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
     DictWalk walk(dict);
     PyRef key;
     PyRef value;

@@ -34,6 +34,7 @@ bool read_level(PyObject* record, cfg::JudgeLevel& level) {
 }  // namespace
 
 bool load_judge(PyObject* dict, StringMap<std::vector<cfg::JudgeLevel>>& out) {
+    out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
     DictWalk walk(dict);
     PyRef key;
     PyRef value;

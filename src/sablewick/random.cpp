@@ -1,31 +1,20 @@
 #include "sablewick/random.hpp"
 
-#include <pthread.h>
-
-#include <atomic>
 #include <random>
+
+#include "sablewick/fork_generation.hpp"
 
 namespace sablewick {
 namespace {
 
-// Bumped in a forked child so that every thread there reseeds before its
-// next draw: a child must not repeat its parent's lives.
-std::atomic<unsigned> fork_generation{0};
-
-void on_fork_child() { fork_generation.fetch_add(1, std::memory_order_relaxed); }
-
-const bool fork_handler_installed = [] {
-    pthread_atfork(nullptr, nullptr, on_fork_child);
-    return true;
-}();
-
+// A thread reseeds in a forked child before its next draw: a child must not
+// repeat its parent's lives.
 class ThreadGenerator final : public RandomSource {
 public:
     ThreadGenerator() { reseed(); }
 
     std::uint64_t next_u64() override {
-        unsigned generation = fork_generation.load(std::memory_order_relaxed);
-        if (generation != generation_) reseed();
+        if (fork_generation() != generation_) reseed();
         return engine_();
     }
 
@@ -35,7 +24,7 @@ private:
         std::seed_seq seq{device(), device(), device(), device(),
                           device(), device(), device(), device()};
         engine_.seed(seq);
-        generation_ = fork_generation.load(std::memory_order_relaxed);
+        generation_ = fork_generation();
     }
 
     std::mt19937_64 engine_;
@@ -45,7 +34,6 @@ private:
 }  // namespace
 
 RandomSource& thread_random() {
-    (void)fork_handler_installed;
     thread_local ThreadGenerator generator;
     return generator;
 }
