@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "python/async_pool.hpp"
 #include "python/config_lock.hpp"
@@ -73,9 +74,14 @@ bool eventually(const std::function<bool()>& condition) {
 }
 
 // Pools are never destroyed (idle threads wait on them), so neither are these.
+// A list that is itself never destroyed keeps them reachable once their last
+// thread has ended idle, so the leak checker does not report them when the
+// whole suite runs longer than the idle timeout.
 pool::ThreadPool& leaked_pool(std::size_t keep_alive, std::chrono::nanoseconds idle = 10s,
                               std::size_t max_threads = pool::kMaxThreads) {
-    return *new pool::ThreadPool(keep_alive, idle, max_threads);
+    static auto* pools = new std::vector<pool::ThreadPool*>;
+    pools->push_back(new pool::ThreadPool(keep_alive, idle, max_threads));
+    return *pools->back();
 }
 
 void submit(pool::ThreadPool& threads, std::unique_ptr<pool::Job> work) {
