@@ -7,7 +7,10 @@
 // `large_config.py --choices PATH` (the player choices that the module
 // benchmark passes to simulate_full_life). Runs N lives, and more until T
 // seconds have passed (0 by default), then prints
-//   lives N years Y seconds T us_per_life L us_per_year P
+//   lives N years Y seconds T cpu_seconds C us_per_life L us_per_year P
+// where T is wall-clock time and C the CPU time of the simulating thread
+// (steadier on a machine shared with other work); the two per-unit figures
+// are CPU time.
 // With the same seed two trees that agree run the same lives in the same
 // order, so their first N lives are the same work.
 // Built by bench/against/CMakeLists.txt against any tree of the engine (it
@@ -15,6 +18,7 @@
 // program on the baseline and on the current tree, alternating.
 
 #include <chrono>
+#include <ctime>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +38,12 @@
 namespace {
 
 using namespace sablewick;
+
+double thread_cpu_seconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
 
 class SeededRandom final : public RandomSource {
 public:
@@ -103,6 +113,7 @@ int main(int argc, char** argv) {
         std::size_t years = 0;
         long done = 0;
         double seconds = 0.0;
+        const double cpu_start = thread_cpu_seconds();
         const auto start = std::chrono::steady_clock::now();
         while (done < lives || seconds < min_seconds) {
             const Choice& c = choices[k++ % choices.size()];
@@ -110,10 +121,11 @@ int main(int argc, char** argv) {
             ++done;
             seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         }
+        const double cpu = thread_cpu_seconds() - cpu_start;
         lives = done;
-        std::printf("lives %ld years %zu seconds %.6f us_per_life %.3f us_per_year %.4f\n", lives, years, seconds,
-                    seconds * 1e6 / static_cast<double>(lives),
-                    years ? seconds * 1e6 / static_cast<double>(years) : 0.0);
+        std::printf("lives %ld years %zu seconds %.6f cpu_seconds %.6f us_per_life %.3f us_per_year %.4f\n", lives,
+                    years, seconds, cpu, cpu * 1e6 / static_cast<double>(lives),
+                    years ? cpu * 1e6 / static_cast<double>(years) : 0.0);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "life_bench: %s\n", e.what());
         return 1;
