@@ -74,9 +74,8 @@ bool eventually(const std::function<bool()>& condition) {
 }
 
 // Pools are never destroyed (idle threads wait on them), so neither are these.
-// A list that is itself never destroyed keeps them reachable once their last
-// thread has ended idle, so the leak checker does not report them when the
-// whole suite runs longer than the idle timeout.
+// They stay reachable from here: a pool whose last thread has exited (after
+// its idle time, while later tests run) is not a leak.
 pool::ThreadPool& leaked_pool(std::size_t keep_alive, std::chrono::nanoseconds idle = 10s,
                               std::size_t max_threads = pool::kMaxThreads) {
     static auto* pools = new std::vector<pool::ThreadPool*>;
