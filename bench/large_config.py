@@ -1,15 +1,30 @@
 """A large game configuration for the benchmarks, built from a seed.
 
-    build_config(seed=...)  -> the dict that sablewick_core.init_config takes
-    python large_config.py --json PATH [--seed N]   writes it as JSON
-                                                     (for the C++ benchmarks)
+    build_config(seed=..., shape="large")  -> the dict that init_config takes
+    python large_config.py --json PATH [--seed N] [--shape S]
+                                           writes it as JSON (for the C++
+                                           benchmarks and tests)
+    python large_config.py --choices PATH  writes player_choices() as JSON
 
-The shape is that of a full game: about 1,200 talents, 10,000 events, a
-weighted table of about 400 entries for every age from 0 to 150, 200
-achievements and the seven judge keys. Lives end on their own between about
-60 and 100 years: death events grow likelier with age, and the last age holds
-nothing but a death that no life survives. Pure Python and deterministic:
-the same seed gives the same configuration, byte for byte.
+Three shapes, each pure Python and deterministic (the same seed and shape
+give the same configuration, byte for byte):
+
+- "large" (the default): a full game. About 1,200 talents, 10,000 events, a
+  weighted table of about 400 entries for every age from 0 to 150, 200
+  achievements and the seven judge keys. Lives end on their own between about
+  60 and 100 years: death events grow likelier with age, and the last age
+  holds nothing but a death that no life survives.
+- "dense": the same talents, achievements and judges, but every age from 0 to
+  150 weighs 1,600 entries, nearly every event happens at most once (an
+  `EVT?[own id]` exclude) and most includes and branches test lists of
+  earlier events, so a life's event list grows long and is read all the time.
+- "sparse": 3 to 8 candidates per age, conditions that read properties only
+  (values, AGE, H*/L*, SUM; no list leaves), ages 0 to 999 with a few gaps,
+  and a death hazard that lets lives run several hundred years; a few reach
+  the engine's bound of 1000 years.
+
+Ages that grant talents name, in the dense and sparse shapes, a few talent
+ids that the configuration lacks as well.
 """
 
 import argparse
@@ -457,12 +472,350 @@ def _judge(rng):
     return judge
 
 
+# ------------------------------------------------------------- dense shape
+
+DENSE_TABLE_SIZE = 1600     # weighted entries of every age but the last
+# Talent ids that no shape's configuration holds: the dense and sparse ages
+# grant them beside real talents.
+MISSING_TALENT_IDS = (999001, 999002, -7)
+
+
+def _dense_include(rng, conditions, earlier, first, last):
+    """Includes that read the event list: most hold, some rarely do."""
+    roll = rng.random()
+    if roll < 0.35:
+        return "EVT!" + conditions.event_list(earlier, rng.randint(3, 8))
+    if roll < 0.55:
+        return f"EVT?{conditions.event_list(earlier, rng.randint(2, 6))}|{conditions.value_leaf()}"
+    if roll < 0.70:
+        return (f"(EVT?{conditions.event_list(earlier, 3)}|EVT!{conditions.event_list(earlier, 5)})"
+                f"&{conditions.age_leaf(first, last) if rng.random() < 0.5 else conditions.value_leaf()}")
+    if roll < 0.80:
+        return conditions.combined(earlier, first, last)
+    return None
+
+
+def _dense_events(rng, conditions, pools, deaths):
+    events = {}
+    follow_ups = set()
+    for pool in pools:
+        follow_ups.update(rng.sample(pool, len(pool) // 8))
+    for index, pool in enumerate(pools):
+        name, first, last = STAGES[index]
+        earlier = [eid for p in pools[max(0, index - 1):index + 1] for eid in p]
+        scenes = STAGE_SCENES[name]
+        targets = [eid for eid in pool if eid in follow_ups]
+        for eid in pool:
+            record = {"id": eid, "grade": rng.choice((0, 0, 0, 1, 1, 2, 3))}
+            if rng.random() < 0.5:
+                record["event"] = f"{rng.choice(scenes)} {rng.choice(PLACES)}."
+            else:
+                record["event"] = _sentence(rng)
+            if eid in follow_ups:
+                record["no_random" if rng.random() < 0.8 else "NoRandom"] = True
+            # Nearly every event happens once, most of them through an
+            # exclude that also reads other events.
+            own = f"EVT?[{eid}]"
+            roll = rng.random()
+            if roll < 0.55:
+                record["exclude"] = own
+            elif roll < 0.85:
+                record["exclude"] = f"{own}|EVT?{conditions.event_list(earlier, rng.randint(2, 6))}"
+            elif roll < 0.95:
+                record["exclude"] = f"{own}|{conditions.leaf(earlier, first, last)}"
+            include = _dense_include(rng, conditions, earlier, first, last)
+            if include is not None:
+                record["include"] = include
+            if rng.random() < 0.12:
+                key = "post_event" if rng.random() < 0.8 else "postEvent"
+                record[key] = rng.choice(CODAS)
+            if rng.random() < 0.75:
+                record["effect"] = _effect(rng)
+            if rng.random() < 0.4 and targets:
+                branches = []
+                for _ in range(rng.randint(1, 3)):
+                    target = rng.choice(targets)
+                    if eid in follow_ups and target <= eid:
+                        continue  # chains of follow-ups only move forward
+                    key = "event_id" if rng.random() < 0.9 else "eventId"
+                    if rng.random() < 0.6:
+                        condition = "EVT!" + conditions.event_list(earlier, rng.randint(2, 6))
+                    else:
+                        condition = conditions.combined(earlier, first, last)
+                    branches.append({"condition": condition, key: target})
+                if branches:
+                    record["branch"] = branches
+            events[eid] = record
+    escape = deaths[-1]
+    events[escape] = {"id": escape, "event": "You walked away from a collapsing bridge.",
+                      "grade": 3, "exclude": f"EVT?[{escape}]", "effect": {"LIF": 1, "SPR": 2}}
+    for k, eid in enumerate(deaths[:-1]):
+        record = {"id": eid, "event": DEATHS[k], "grade": rng.choice((0, 1)),
+                  "effect": {"LIF": -1}}
+        if k == 6:
+            record["include"] = "AGE<60|STR<3"
+        events[eid] = record
+    return events
+
+
+def _granted_talents(rng, talent_ids):
+    """Two real talents and one that the configuration lacks, sometimes twice."""
+    granted = rng.sample(talent_ids, 2) + [rng.choice(MISSING_TALENT_IDS)]
+    if rng.random() < 0.5:
+        granted.append(rng.choice(granted))
+    rng.shuffle(granted)
+    return granted
+
+
+def _dense_ages(rng, pools, deaths, talent_ids):
+    ages = {}
+    escape = deaths[-1]
+    killers = deaths[:-1]
+    for age in range(LAST_AGE + 1):
+        record = {"age": age}
+        if age == LAST_AGE:
+            record["events"] = [(killers[0], 1.0)]
+            ages[age] = record
+            continue
+        stage = _stage_of(age)
+        pool = list(pools[stage])
+        if stage > 0:
+            pool += pools[stage - 1]
+        if stage + 1 < len(pools):
+            pool += pools[stage + 1]
+        size = DENSE_TABLE_SIZE - len(killers) - 1
+        picked = rng.sample(pool, min(size, len(pool)))
+        picked += rng.choices(pool, k=size - len(picked))  # an id listed twice
+        entries = [(eid, rng.choice((0.5, 1.0, 1.0, 1.5, 2.0, 3.0))) for eid in picked]
+        # Once-only events and list includes hold back more of the table's
+        # weight than in the large shape.
+        drawn = sum(w for _, w in entries) * 0.45
+        hazard = _death_hazard(age) if age > 0 else 0.0
+        share = drawn * hazard / (1.0 - hazard) / len(killers)
+        entries += [(eid, share) for eid in killers if share > 0]
+        if age >= 40:
+            entries.append((escape, 0.01))
+        rng.shuffle(entries)
+        record["events"] = entries
+        if age in (6, 18, 30, 45, 65):
+            record["talents"] = _granted_talents(rng, talent_ids)
+        ages[age] = record
+    return ages
+
+
+def _build_dense(rng):
+    talent_ids = list(range(TALENT_BASE, TALENT_BASE + TALENT_COUNT))
+    conditions = Conditions(rng, talent_ids)
+    pools, deaths = _stage_pools(rng)
+    talents = _talents(rng, conditions)
+    events = _dense_events(rng, conditions, pools, deaths)
+    ages = _dense_ages(rng, pools, deaths, talent_ids)
+    events[deaths[0]]["effect"] = {"LIF": -1000}
+    return {
+        "talents": talents,
+        "events": events,
+        "ages": ages,
+        "achievements": _achievements(rng, conditions, pools),
+        "judge": _judge(rng),
+    }
+
+
+# ------------------------------------------------------------ sparse shape
+
+SPARSE_EVENT_COUNT = 1500
+SPARSE_LAST_AGE = 999       # the engine ends a life after 1000 years anyway
+SPARSE_ERA = 100            # events are grouped by the century of life
+QUIET_YEARS = (
+    "An ordinary year went by.", "Nothing much happened, and that was fine.",
+    "You tended the garden and read the paper.", "The seasons turned without you noticing.",
+    "You fixed the fence again.", "A letter from an old friend arrived.",
+)
+
+
+def _sparse_hazard(age):
+    """Chance of dying in a year: low and slowly rising, for lives of centuries."""
+    return 0.0018 + 0.0018 * min(1.0, age / 500)
+
+
+def _property_leaf(rng, first, last):
+    """A leaf that reads a property only: no id lists."""
+    form = rng.random()
+    if form < 0.40:
+        op = rng.choice((">", "<", ">=", "<=", "=", "!="))
+        return f"{rng.choice(VALUE_CODES)}{op}{rng.randint(-2, 16)}"
+    if form < 0.60:
+        if rng.random() < 0.5:
+            return f"AGE>={rng.randint(first, last)}"
+        return f"AGE<{rng.randint(first, last) + 1}"
+    if form < 0.75:
+        return f"H{rng.choice(VALUE_CODES)}>{rng.randint(4, 20)}"
+    if form < 0.88:
+        return f"L{rng.choice(VALUE_CODES)}<{rng.randint(-3, 5)}"
+    return f"SUM>{rng.randint(40, 400)}"
+
+
+def _property_condition(rng, first, last):
+    leaf = lambda: _property_leaf(rng, first, last)  # noqa: E731
+    shape = rng.random()
+    if shape < 0.40:
+        return leaf()
+    if shape < 0.60:
+        return f"{leaf()}&{leaf()}"
+    if shape < 0.75:
+        return f"{leaf()}|{leaf()}"
+    if shape < 0.90:
+        return f"({leaf()}|{leaf()})&{leaf()}"
+    return f"({leaf()}&{leaf()})|({leaf()}&{leaf()})"
+
+
+def _sparse_talents(rng):
+    talents = {}
+    grades = (0,) * 50 + (1,) * 30 + (2,) * 15 + (3,) * 5
+    ids = list(range(TALENT_BASE, TALENT_BASE + TALENT_COUNT))
+    for tid in ids:
+        record = {
+            "id": tid,
+            "name": f"{rng.choice(ADJECTIVES)} {rng.choice(NOUNS)}",
+            "description": _sentence(rng),
+            "grade": rng.choice(grades),
+        }
+        if rng.random() < 0.45:
+            record["condition"] = _property_condition(rng, 0, SPARSE_LAST_AGE)
+            if rng.random() < 0.3:
+                record["max_triggers"] = rng.randint(2, 12)
+        if rng.random() < 0.85:
+            record["effect"] = _effect(rng, most=2)
+        if rng.random() < 0.05:
+            record["exclusive"] = True
+        if rng.random() < 0.10:
+            record["exclude"] = rng.sample(ids, rng.randint(1, 3))
+        if rng.random() < 0.05:
+            record["replacement"] = {"grade": {str(g): 1.0 for g in rng.sample(range(4), 2)}}
+        talents[tid] = record
+    return talents
+
+
+def _sparse_events(rng):
+    ids = list(range(EVENT_BASE, EVENT_BASE + SPARSE_EVENT_COUNT))
+    killers = ids[-len(DEATHS):]
+    quiet = ids[-len(DEATHS) - len(QUIET_YEARS):-len(DEATHS)]
+    rest = ids[:-len(DEATHS) - len(QUIET_YEARS)]
+    eras = (SPARSE_LAST_AGE + 1) // SPARSE_ERA
+    size = len(rest) // eras
+    pools = [rest[k * size:(k + 1) * size] for k in range(eras)]
+    events = {}
+    for era, pool in enumerate(pools):
+        first, last = era * SPARSE_ERA, (era + 1) * SPARSE_ERA - 1
+        follow_ups = set(rng.sample(pool, len(pool) // 10))
+        targets = sorted(follow_ups)
+        for eid in pool:
+            record = {"id": eid, "grade": rng.choice((0, 0, 0, 1, 1, 2, 3)), "event": _sentence(rng)}
+            if eid in follow_ups:
+                record["no_random"] = True
+            roll = rng.random()
+            if roll < 0.5:
+                record["include"] = _property_condition(rng, first, last)
+            if 0.4 < roll < 0.7:
+                record["exclude"] = _property_condition(rng, first, last)
+            if rng.random() < 0.12:
+                record["post_event"] = rng.choice(CODAS)
+            if rng.random() < 0.8:
+                record["effect"] = _effect(rng)
+            if rng.random() < 1 / 7:
+                branches = []
+                for _ in range(rng.randint(1, 3)):
+                    target = rng.choice(targets)
+                    if eid in follow_ups and target <= eid:
+                        continue
+                    branches.append({"condition": _property_condition(rng, first, last),
+                                     "event_id": target})
+                if branches:
+                    record["branch"] = branches
+            events[eid] = record
+    for k, eid in enumerate(quiet):
+        events[eid] = {"id": eid, "event": QUIET_YEARS[k], "grade": 0}
+    for k, eid in enumerate(killers):
+        events[eid] = {"id": eid, "event": DEATHS[k], "grade": rng.choice((0, 1)),
+                       "effect": {"LIF": -1}}
+    return events, pools, quiet, killers
+
+
+def _sparse_ages(rng, pools, quiet, killers):
+    ages = {}
+    talent_ids = list(range(TALENT_BASE, TALENT_BASE + TALENT_COUNT))
+    for age in range(SPARSE_LAST_AGE + 1):
+        if age % 97 == 96:
+            continue  # an age without a record: talents only that year
+        record = {"age": age}
+        pool = pools[min(age // SPARSE_ERA, len(pools) - 1)]
+        entries = [(eid, rng.choice((0.5, 1.0, 1.5, 2.0))) for eid in rng.sample(pool, rng.randint(1, 6))]
+        entries.append((rng.choice(quiet), 2.0))
+        # About half the conditioned weight is held back; the quiet year
+        # always stands.
+        drawn = 2.0 + sum(w for _, w in entries[:-1]) * 0.5
+        hazard = _sparse_hazard(age)
+        entries.append((rng.choice(killers), drawn * hazard / (1.0 - hazard)))
+        rng.shuffle(entries)
+        record["events"] = entries
+        if age % 50 == 10:
+            record["talents"] = _granted_talents(rng, talent_ids)
+        ages[age] = record
+    return ages
+
+
+def _sparse_achievements(rng):
+    achievements = {}
+    for k in range(ACHIEVEMENT_COUNT):
+        aid = ACHIEVEMENT_BASE + k
+        roll = rng.random()
+        if roll < 0.15:
+            opportunity, condition = "START", _property_leaf(rng, 0, 2)
+        elif roll < 0.80:
+            opportunity = "TRAJECTORY" if rng.random() < 0.9 else "trajectory"
+            condition = _property_condition(rng, 20, 900)
+        else:
+            opportunity = "SUMMARY"
+            condition = rng.choice((f"HAGE>={rng.randint(100, 900)}", f"SUM>={rng.randint(80, 900)}",
+                                    _property_condition(rng, 100, 900)))
+        achievements[aid] = {
+            "id": aid,
+            "name": f"The {rng.choice(ADJECTIVES)} {rng.choice(NOUNS)}",
+            "description": _sentence(rng),
+            "grade": rng.choice((0, 1, 1, 2, 3)),
+            "opportunity": opportunity,
+            "condition": condition,
+        }
+    return achievements
+
+
+def _build_sparse(rng):
+    talents = _sparse_talents(rng)
+    events, pools, quiet, killers = _sparse_events(rng)
+    ages = _sparse_ages(rng, pools, quiet, killers)
+    return {
+        "talents": talents,
+        "events": events,
+        "ages": ages,
+        "achievements": _sparse_achievements(rng),
+        "judge": _judge(rng),
+    }
+
+
 # ---------------------------------------------------------------- assembly
 
 
-def build_config(seed=20240611):
-    """The large configuration for `init_config`; the same seed, the same dict."""
+SHAPES = ("large", "dense", "sparse")
+
+
+def build_config(seed=20240611, shape="large"):
+    """The configuration for `init_config`; the same seed and shape, the same dict."""
     rng = random.Random(seed)
+    if shape == "dense":
+        return _build_dense(rng)
+    if shape == "sparse":
+        return _build_sparse(rng)
+    if shape != "large":
+        raise ValueError(f"unknown shape {shape!r}: one of {', '.join(SHAPES)}")
     talent_ids = list(range(TALENT_BASE, TALENT_BASE + TALENT_COUNT))
     conditions = Conditions(rng, talent_ids)
     pools, deaths = _stage_pools(rng)
@@ -494,11 +847,20 @@ def player_choices(count=64, seed=7):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--json", required=True, help="where to write the configuration")
+    parser.add_argument("--json", help="where to write the configuration")
     parser.add_argument("--seed", type=int, default=20240611)
+    parser.add_argument("--shape", choices=SHAPES, default="large")
+    parser.add_argument("--choices", help="where to write player_choices() as JSON "
+                        "(a list of [talent_ids, properties])")
     args = parser.parse_args()
-    with open(args.json, "w", encoding="utf-8") as out:
-        json.dump(build_config(args.seed), out, ensure_ascii=False)
+    if not args.json and not args.choices:
+        parser.error("give --json PATH, --choices PATH or both")
+    if args.json:
+        with open(args.json, "w", encoding="utf-8") as out:
+            json.dump(build_config(args.seed, args.shape), out, ensure_ascii=False)
+    if args.choices:
+        with open(args.choices, "w", encoding="utf-8") as out:
+            json.dump(player_choices(), out)
 
 
 if __name__ == "__main__":

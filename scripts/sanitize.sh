@@ -33,8 +33,11 @@ cmake -S "$ROOT" -B "$SAN_BUILD/cpp" -G Ninja -DCMAKE_MAKE_PROGRAM="$VENV/bin/ni
   -DSABLEWICK_BUILD_MODULE=OFF -DSABLEWICK_BUILD_TESTS=ON \
   -DSABLEWICK_SANITIZE="$SANITIZERS" >/dev/null
 cmake --build "$SAN_BUILD/cpp" -j"$(nproc)"
-# Wall-clock budgets widen under the instrumentation (SABLEWICK_SANITIZED).
-SABLEWICK_SANITIZED=1 ASAN_OPTIONS="$CPP_ASAN" "$SAN_BUILD/cpp/sablewick_tests" --gtest_brief=1
+generate_golden_configs "$SAN_BUILD/golden"
+# Wall-clock budgets widen under the instrumentation (SABLEWICK_SANITIZED);
+# the golden lives test checks the first 40 lives of each shape here.
+SABLEWICK_SANITIZED=1 ASAN_OPTIONS="$CPP_ASAN" SABLEWICK_GOLDEN_CONFIGS="$SAN_BUILD/golden" \
+  SABLEWICK_GOLDEN_LIVES=40 "$SAN_BUILD/cpp/sablewick_tests" --gtest_brief=1
 
 echo "== Python tests against the $SANITIZERS module"
 # The interpreter is not instrumented: the runtimes must be loaded first.

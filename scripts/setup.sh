@@ -10,7 +10,7 @@ BUILD="${SABLEWICK_BUILD:-$ROOT/build}"
 
 source "$ROOT/scripts/debian_packages.sh"
 # shellcheck disable=SC2086  # SABLEWICK_EXTRA_APT is a list of names
-ensure_debian_packages g++ cmake libgtest-dev ${SABLEWICK_EXTRA_APT:-}
+ensure_debian_packages g++ cmake libgtest-dev nlohmann-json3-dev ${SABLEWICK_EXTRA_APT:-}
 
 find_python() {
   for c in "${SABLEWICK_PYTHON:-}" python3.12 "$HOME"/.pyenv/versions/3.12*/bin/python3.12 /usr/local/bin/python3.12 /usr/bin/python3.12; do
@@ -34,6 +34,16 @@ if [ ! -f "$stamp" ] || [ "$ROOT/pyproject.toml" -nt "$stamp" ]; then
     pytest pytest-asyncio pytest-timeout hypothesis uvloop
   touch "$stamp"
 fi
+
+# generate_golden_configs DIR: the benchmark configurations that the golden
+# lives test reads (tests/cpp/golden_lives_test.cpp), one JSON per shape.
+generate_golden_configs() {
+  mkdir -p "$1"
+  local shape
+  for shape in large dense sparse; do
+    "$VENV/bin/python" "$ROOT/bench/large_config.py" --json "$1/config-$shape.json" --shape "$shape"
+  done
+}
 
 # Build and install the module (incremental: the build folder is kept).
 "$VENV/bin/python" -m pip install -q --no-build-isolation \
