@@ -39,9 +39,13 @@ std::optional<cfg::EffectConfig> effect_of(const json& record) {
     auto it = record.find("effect");
     if (it == record.end() || it->is_null()) return std::nullopt;
     const json& e = *it;
-    return cfg::EffectConfig{value_or(e, "CHR", 0), value_or(e, "INT", 0), value_or(e, "STR", 0),
-                             value_or(e, "MNY", 0), value_or(e, "SPR", 0), value_or(e, "LIF", 0),
-                             value_or(e, "AGE", 0), value_or(e, "RDM", 0)};
+    cfg::EffectConfig deltas;
+#define SABLEWICK_FIELD(name, start, host, range, value, year, effect) \
+    SABLEWICK_IF(effect, deltas.name = value_or(e, #name, 0);)
+    SABLEWICK_PROPERTIES(SABLEWICK_FIELD)
+#undef SABLEWICK_FIELD
+    deltas.RDM = value_or(e, "RDM", 0);
+    return deltas;
 }
 
 std::optional<StringMap<double>> weights_of(const json& record, const char* key) {
@@ -160,6 +164,7 @@ simulator::SimulationEngine load_engine(const std::string& path) {
                          [](const cfg::JudgeLevel& a, const cfg::JudgeLevel& b) { return a.min > b.min; });
         engine.judge.insert_or_assign(k, std::move(levels));
     }
+    engine.prepare();
     return engine;
 }
 

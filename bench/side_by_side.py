@@ -19,6 +19,9 @@ DIR holds config-SHAPE.json for each shape and choices.json
   simulated year over life_bench's on the current tree (same configuration,
   same choices; the module's lives draw from the thread's generator, so the
   comparison is per year).
+- Parsing: bench/parse_bench.cpp built against each tree, the first check
+  of one 750,000-term condition in a fresh process per round, with the heap
+  the cache keeps for it.
 
 Times are the CPU time of the simulating thread, which a machine shared
 with other work disturbs far less than the wall clock (the wall-clock ratio
@@ -185,6 +188,27 @@ def compare_shape(args, shape):
         print(f"    end to end / engine alone, per simulated year, {side}: {e2e:.2f} x{note}")
 
 
+def compare_parse(args):
+    rounds = 3 if args.quick else 7
+    print(f"\n== parsing one 750,000-term condition (bench/parse_bench.cpp), fresh process per round, "
+          f"median of {rounds} alternating rounds; wall clock")
+    seconds = {"baseline": [], "current": []}
+    per_term = {}
+    benches = {"baseline": args.baseline_parse, "current": args.current_parse}
+    for r in range(rounds):
+        order = ("baseline", "current") if r % 2 == 0 else ("current", "baseline")
+        for side in order:
+            out = subprocess.run([benches[side]], check=True, capture_output=True, text=True).stdout.split()
+            fields = dict(zip(out[0::2], out[1::2]))
+            seconds[side].append(float(fields["seconds"]))
+            per_term[side] = float(fields["bytes_per_term"])
+    medians = {side: statistics.median(values) for side, values in seconds.items()}
+    for side in ("baseline", "current"):
+        print(f"    {side:8} {medians[side] * 1000:8.1f} ms, {per_term[side]:6.1f} bytes kept per term")
+    print(f"    baseline/current: {medians['baseline'] / medians['current']:.2f} x  "
+          f"(target 5: at least 5 x, under 0.1 s, at most 64 bytes per term)")
+
+
 def main():
     if len(sys.argv) == 3 and sys.argv[1] == "--worker":
         worker(sys.argv[2])
@@ -194,11 +218,15 @@ def main():
     parser.add_argument("--baseline-bench", required=True)
     parser.add_argument("--current-bench", required=True)
     parser.add_argument("--baseline-site", required=True, help="folder holding the baseline's module")
+    parser.add_argument("--baseline-parse", help="bench/parse_bench.cpp built against the baseline")
+    parser.add_argument("--current-parse", help="the same against the current tree")
     parser.add_argument("--shapes", default="large,dense,sparse")
     parser.add_argument("--quick", action="store_true")
     args = parser.parse_args()
     for shape in args.shapes.split(","):
         compare_shape(args, shape)
+    if args.baseline_parse and args.current_parse:
+        compare_parse(args)
 
 
 if __name__ == "__main__":

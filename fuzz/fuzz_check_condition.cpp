@@ -4,20 +4,25 @@
 // the state is drawn from (without them the state is drawn from the text).
 // Checks, besides "no crash, no sanitizer report": the cached answer equals
 // the answer of the uncached road (trim, tokenize, parse, tree evaluator), a
-// second check (a cache hit) gives the same answer, and a failing text fails
-// with the same error every time.
+// second check (a cache hit) gives the same answer, a failing text fails
+// with the same error every time, the one-pass compiler agrees with the
+// exact road on what parses, and the program bound to a configuration's id
+// numbering (drawn from the input) answers like the unbound one.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "fuzz_check.hpp"
 #include "sablewick/condition/cache.hpp"
+#include "sablewick/condition/compiled.hpp"
+#include "sablewick/condition/table.hpp"
 #include "sablewick/condition/condition_text.hpp"
 #include "sablewick/condition/evaluator.hpp"
 #include "sablewick/condition/parser.hpp"
@@ -67,6 +72,38 @@ PropertyState draw_state(FuzzedDataProvider& in) {
     return state;
 }
 
+// A configuration's numbering of some small ids (those the state's lists
+// and most arrays use), so that bound list tests meet ids it has and lacks.
+// EVT only ever records events the configuration has: those are numbered.
+sablewick::property::IdSpaces draw_spaces(FuzzedDataProvider& in, const PropertyState& state) {
+    std::vector<std::int32_t> events, talents;
+    for (std::int32_t id = 0; id <= 20; ++id) {
+        if (in.ConsumeBool()) events.push_back(id);
+        if (in.ConsumeBool()) talents.push_back(id);
+    }
+    events.insert(events.end(), state.EVT.begin(), state.EVT.end());
+    return sablewick::property::IdSpaces(std::move(events), std::move(talents));
+}
+
+// The answer of the cached program bound to `spaces`, walked; its table
+// forms must agree.
+bool bound_answer(std::string_view text, const PropertyState& state, const sablewick::property::IdSpaces& spaces) {
+    auto compiled = condition::cache::resolve(text);
+    FUZZ_EXPECT(compiled.has_value());
+    PropertyState bound = state;
+    bound.bind_lists(spaces);
+    condition::TestArena arena;
+    arena.tests.resize(2);  // placed after another program
+    const std::uint32_t start = (*compiled)->bind(spaces, arena);
+    const condition::Snapshot snapshot(bound);
+    const bool walked = start >= condition::kExitFalse ? start == condition::kExitTrue
+                                                       : condition::run(arena.tests.data(), arena.pool.data(), start, snapshot);
+    const condition::TableCondition table = condition::tabulate(arena, start);
+    FUZZ_EXPECT(condition::holds(table, arena, snapshot) == walked);
+    if (const auto small = condition::shrink(table)) FUZZ_EXPECT(condition::holds(*small, snapshot) == walked);
+    return walked;
+}
+
 // The road without the cache.
 sablewick::Result<bool> uncached(std::string_view text, const PropertyState& state) {
     if (text.empty()) return true;
@@ -76,6 +113,15 @@ sablewick::Result<bool> uncached(std::string_view text, const PropertyState& sta
     if (!tokens) return std::unexpected(tokens.error());
     FUZZ_EXPECT(!tokens->empty());
     auto tree = condition::parser::parse_tokens(*tokens);
+    // The one-pass compiler parses exactly what the exact road parses, and
+    // where it reports a failure itself, it reports the same one.
+    const auto fast = condition::CompiledCondition::compile_text(trimmed);
+    if (fast) {
+        FUZZ_EXPECT(fast->has_value() == tree.has_value());
+        if (!*fast && !tree) FUZZ_EXPECT(fast->error() == tree.error());
+    } else {
+        FUZZ_EXPECT(!tree.has_value());
+    }
     if (!tree) return std::unexpected(tree.error());
     // A copy is an equal, independent tree.
     auto copy = (*tree)->clone();
@@ -94,6 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view state_bytes = nul == std::string_view::npos ? input : input.substr(nul + 1);
     FuzzedDataProvider state_input(reinterpret_cast<const std::uint8_t*>(state_bytes.data()), state_bytes.size());
     const PropertyState state = draw_state(state_input);
+    const sablewick::property::IdSpaces spaces = draw_spaces(state_input, state);
 
     const auto expected = uncached(text, state);
     const auto first = condition::cache::check_condition(text, state);
@@ -102,6 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_EXPECT(second == expected);
     // A text that fails is never stored; one that parses always is.
     if (!text.empty()) FUZZ_EXPECT(condition::cache::testing::contains(text) == expected.has_value());
+    if (!text.empty() && expected) FUZZ_EXPECT(bound_answer(text, state, spaces) == *expected);
 
     // The record's handle gives the same answer.
     const condition::ConditionText record{std::string(text)};

@@ -50,9 +50,9 @@ if [ "$baseline" = 1 ]; then
   git -C "$base/src" checkout -q --detach "$baseline_commit"
   against=(-G Ninja -DCMAKE_MAKE_PROGRAM="$VENV/bin/ninja" -DCMAKE_BUILD_TYPE=Release)
   cmake -S "$ROOT/bench/against" -B "$base/against" "${against[@]}" -DSABLEWICK_TREE="$base/src" >/dev/null
-  cmake --build "$base/against" --target life_bench -j2 >/dev/null
+  cmake --build "$base/against" --target life_bench parse_bench -j2 >/dev/null
   cmake -S "$ROOT/bench/against" -B "$BUILD/against" "${against[@]}" -DSABLEWICK_TREE="$ROOT" >/dev/null
-  cmake --build "$BUILD/against" --target life_bench -j2 >/dev/null
+  cmake --build "$BUILD/against" --target life_bench parse_bench -j2 >/dev/null
   # The baseline's module in a folder of its own, so the two never mix.
   "$VENV/bin/python" -m pip install -q --no-build-isolation --no-deps --upgrade --target "$base/site" \
     -C build-dir="$base/py" -C cmake.build-type=Release "$base/src"
@@ -66,7 +66,8 @@ if [ "$baseline" = 1 ]; then
   [ "$quick" = 1 ] && side_args+=(--quick)
   "$VENV/bin/python" "$ROOT/bench/side_by_side.py" --configs "$configs" \
     --baseline-bench "$base/against/life_bench" --current-bench "$BUILD/against/life_bench" \
-    --baseline-site "$base/site" "${side_args[@]}"
+    --baseline-site "$base/site" --baseline-parse "$base/against/parse_bench" \
+    --current-parse "$BUILD/against/parse_bench" "${side_args[@]}"
   echo "load average $(cut -d' ' -f1-3 /proc/loadavg) after the side-by-side runs"
   [ "$rest" = 1 ] || exit 0
 fi

@@ -70,6 +70,10 @@ bool load_and_store(PyObject* config, PyObject* emoji_map) {
         emoji = simulator::default_emoji_map();
     }
     loaded.emoji_map = std::make_shared<const simulator::EmojiMap>(std::move(emoji));
+    // Compiled before it is shared, so simulations only ever read it. The
+    // interpreter lock stays held, as for the rest of the load: two loads
+    // never interleave, so the last call to return is the one in force.
+    engine.prepare();
     cached_config().store(std::move(loaded));
     return true;
 }

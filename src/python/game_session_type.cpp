@@ -50,12 +50,9 @@ struct Keys {
     PyObject* text;
     PyObject* properties;
     PyObject* is_end;
-    PyObject* CHR;
-    PyObject* INT;
-    PyObject* STR;
-    PyObject* MNY;
-    PyObject* SPR;
-    PyObject* LIF;
+#define SABLEWICK_KEY(name, start, host, range, value, year, effect) SABLEWICK_IF(year, PyObject* name;)
+    SABLEWICK_PROPERTIES(SABLEWICK_KEY)
+#undef SABLEWICK_KEY
     PyObject* total_score;
     PyObject* judges;
     PyObject* talents;
@@ -85,12 +82,9 @@ bool make_keys() {
         {&made->text, "text"},
         {&made->properties, "properties"},
         {&made->is_end, "is_end"},
-        {&made->CHR, "CHR"},
-        {&made->INT, "INT"},
-        {&made->STR, "STR"},
-        {&made->MNY, "MNY"},
-        {&made->SPR, "SPR"},
-        {&made->LIF, "LIF"},
+#define SABLEWICK_KEY(name, start, host, range, value, year, effect) SABLEWICK_IF(year, {&made->name, #name},)
+        SABLEWICK_PROPERTIES(SABLEWICK_KEY)
+#undef SABLEWICK_KEY
         {&made->total_score, "total_score"},
         {&made->judges, "judges"},
         {&made->talents, "talents"},
@@ -179,7 +173,9 @@ bool make_shapes() {
     if (shapes) return true;
     auto* made = new Shapes();
     const Keys& k = *keys;
-    if (!made->properties.build({k.CHR, k.INT, k.STR, k.MNY, k.SPR, k.LIF}) ||
+#define SABLEWICK_KEY(name, start, host, range, value, year, effect) SABLEWICK_IF(year, k.name, )
+    if (!made->properties.build({SABLEWICK_PROPERTIES(SABLEWICK_KEY)}) ||
+#undef SABLEWICK_KEY
         !made->judge.build({k.property_type, k.value, k.grade, k.text, k.progress, k.progress_bar})) {
         delete made;  // templates already made stay alive; harmless
         return false;
@@ -188,18 +184,14 @@ bool make_shapes() {
     return true;
 }
 
-PyObject* properties_dict(const FormattedYear& year) {
+PyObject* properties_dict(const FormattedYear& formatted) {
     PyRef dict = PyRef::steal(shapes->properties.make());
     if (!dict) return nullptr;
     PyObject* d = dict.get();
-    if (!put(d, keys->CHR, PyLong_FromLong(year.CHR)) ||
-        !put(d, keys->INT, PyLong_FromLong(year.INT)) ||
-        !put(d, keys->STR, PyLong_FromLong(year.STR)) ||
-        !put(d, keys->MNY, PyLong_FromLong(year.MNY)) ||
-        !put(d, keys->SPR, PyLong_FromLong(year.SPR)) ||
-        !put(d, keys->LIF, PyLong_FromLong(year.LIF))) {
-        return nullptr;
-    }
+#define SABLEWICK_PUT(name, start, host, range, value, year, effect) \
+    SABLEWICK_IF(year, if (!put(d, keys->name, PyLong_FromLong(formatted.name))) return nullptr;)
+    SABLEWICK_PROPERTIES(SABLEWICK_PUT)
+#undef SABLEWICK_PUT
     return dict.release();
 }
 

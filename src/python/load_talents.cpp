@@ -25,9 +25,12 @@ constinit FieldName kExclude{"exclude"};
 constinit FieldName kReplacement{"replacement"};
 constinit FieldName kTalent{"talent"};
 constinit FieldName kEffect{"effect"};
+// An effect's fields, in the order they are read.
 constinit FieldName kEffectFields[] = {
-    FieldName{"CHR"}, FieldName{"INT"}, FieldName{"STR"}, FieldName{"MNY"},
-    FieldName{"SPR"}, FieldName{"LIF"}, FieldName{"AGE"}, FieldName{"RDM"},
+#define SABLEWICK_FIELD(name, start, host, range, value, year, effect) SABLEWICK_IF(effect, FieldName{#name}, )
+    SABLEWICK_PROPERTIES(SABLEWICK_FIELD)
+#undef SABLEWICK_FIELD
+    FieldName{"RDM"},
 };
 
 std::optional<cfg::ReplacementConfig> read_replacement(PyObject* record, bool& ok) {
@@ -77,12 +80,16 @@ bool read_talent(PyObject* record, cfg::TalentConfig& talent) {
 std::optional<cfg::EffectConfig> read_effect(PyObject* record) {
     PyRef value = get_attr_opt(record, kEffect);
     if (!value || value.get() == Py_None) return std::nullopt;
-    std::int32_t amounts[8] = {};
-    for (int i = 0; i < 8; ++i) {
-        amounts[i] = lenient_field<std::int32_t>(value.get(), kEffectFields[i], to_i32).value_or(0);
+    cfg::EffectConfig deltas;
+    const FieldName* field = kEffectFields;
+    for (std::int32_t* delta : {
+#define SABLEWICK_FIELD(name, start, host, range, value, year, effect) SABLEWICK_IF(effect, &deltas.name, )
+             SABLEWICK_PROPERTIES(SABLEWICK_FIELD)
+#undef SABLEWICK_FIELD
+                 &deltas.RDM}) {
+        *delta = lenient_field<std::int32_t>(value.get(), *field++, to_i32).value_or(0);
     }
-    return cfg::EffectConfig{amounts[0], amounts[1], amounts[2], amounts[3],
-                             amounts[4], amounts[5], amounts[6], amounts[7]};
+    return deltas;
 }
 
 bool load_talents(PyObject* dict, IdMap<cfg::TalentConfig>& out) {

@@ -24,9 +24,14 @@ protected:
     IdMap<AchievementConfig> map;
     IdSet achieved;
 
-    std::vector<std::int32_t> at(Opportunity when) {
-        return ids(check_achievements(when, state, achieved, map));
+    std::vector<AchievementInfo> found(Opportunity when) {
+        SimulationEngine engine;
+        engine.achievements = map;
+        const CompiledRules& rules = engine.rules();
+        state.bind_lists(rules.spaces);
+        return check_achievements(when, sablewick::condition::Snapshot(state), AchievedSet(rules, achieved), rules);
     }
+    std::vector<std::int32_t> at(Opportunity when) { return ids(found(when)); }
 };
 
 // The record's opportunity text as the loader classifies it, asked at each
@@ -93,12 +98,12 @@ TEST_F(Achievements, CopiesTheRecordsFields) {
     auto record = make_achievement(9, Opportunity::Start);
     record.grade = 3;
     map[4] = record;
-    auto found = check_achievements(Opportunity::Start, state, achieved, map);
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_EQ(found[0].name, "achievement 9");
-    EXPECT_EQ(found[0].description, "did 9");
-    EXPECT_EQ(found[0].id, 9);
-    EXPECT_EQ(found[0].grade, 3);
+    auto got = found(Opportunity::Start);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].name, "achievement 9");
+    EXPECT_EQ(got[0].description, "did 9");
+    EXPECT_EQ(got[0].id, 9);
+    EXPECT_EQ(got[0].grade, 3);
 }
 
 }  // namespace

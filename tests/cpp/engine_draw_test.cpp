@@ -35,10 +35,9 @@ TEST_P(EventDrawWeights, ChoosesByRemainder) {
     }
     ScriptedRandom random;
     if (c.r) random.push(ScriptedRandom::unit(*c.r));
-    std::vector<std::pair<std::int32_t, double>> scratch;
     auto state = fresh_state();
 
-    EXPECT_EQ(engine.draw_event(list, state, random, scratch), c.expected);
+    EXPECT_EQ(engine.draw_event(list, state, random), c.expected);
     EXPECT_EQ(random.used(), c.random_used);
 }
 
@@ -84,10 +83,9 @@ TEST_P(EventDrawFilters, KeepsOrSkips) {
     engine.events[1] = first;
     engine.events[2] = make_event(2, "second");
     ScriptedRandom random{ScriptedRandom::unit(0.0)};
-    std::vector<std::pair<std::int32_t, double>> scratch;
     auto state = fresh_state();  // CHR 0
 
-    auto drawn = engine.draw_event({{1, 1.0}, {2, 1.0}}, state, random, scratch);
+    auto drawn = engine.draw_event({{1, 1.0}, {2, 1.0}}, state, random);
     EXPECT_EQ(drawn, c.kept ? 1 : 2);
 }
 
@@ -112,13 +110,12 @@ TEST(EventDraw, NoCandidateUsesNoRandom) {
     hidden.no_random = true;
     engine.events[1] = hidden;
     ScriptedRandom random;
-    std::vector<std::pair<std::int32_t, double>> scratch;
     auto state = fresh_state();
 
     // Unknown ids, no_random events, and an empty event map draw nothing.
-    EXPECT_EQ(engine.draw_event({{1, 1.0}, {99, 1.0}}, state, random, scratch), std::nullopt);
+    EXPECT_EQ(engine.draw_event({{1, 1.0}, {99, 1.0}}, state, random), std::nullopt);
     SimulationEngine empty;
-    EXPECT_EQ(empty.draw_event({{1, 1.0}}, state, random, scratch), std::nullopt);
+    EXPECT_EQ(empty.draw_event({{1, 1.0}}, state, random), std::nullopt);
     EXPECT_EQ(random.used(), 0);
 }
 

@@ -16,6 +16,7 @@ protected:
     ScriptedRandom random;
 
     SimulationResult run(std::vector<std::int32_t> talents, const PlayHistory* history = nullptr) {
+        engine.prepare();  // the maps may have changed since the last run
         return engine.simulate(talents, properties, achieved, history, random);
     }
     // A held talent that ends the life in the year its age passes `age`.
@@ -94,6 +95,43 @@ TEST_F(Life, AgeEffectShowsInTheNextYearOnly) {
     EXPECT_EQ(random.used(), 1);
 }
 
+// A talent's AGE effect in the year's pass moves AGE before the draw: the
+// draw's conditions see the moved age, not the year's.
+TEST_F(Life, TheDrawSeesAgeMovedByTheYearsTalents) {
+    engine.talents[1] = with_effect(with_condition(make_talent(1), "AGE=3"), {.AGE = 5});
+    engine.events[10] = make_event(10, "e10");
+    engine.events[11] = make_event(11, "e11");
+    engine.events[12] = make_event(12, "e12");
+    engine.events[10].include = condition::ConditionText("AGE=3");    // the year's age: no longer so
+    engine.events[11].include = condition::ConditionText("AGE?[8,9]");  // the moved age
+    engine.events[12].exclude = condition::ConditionText("AGE>=8");
+    engine.ages[3].events = std::vector<std::pair<std::int32_t, double>>{{10, 1.0}, {12, 1.0}, {11, 1.0}};
+    die_after(8);
+    random.push(ScriptedRandom::unit(0.0));
+
+    auto result = run({1, 900});
+    ASSERT_GE(result.years.size(), 4u);
+    EXPECT_EQ(result.years[3].age, 3);
+    EXPECT_EQ(texts(result.years[3].entries), (std::vector<std::string>{"line 1", "e11"}));
+    EXPECT_EQ(result.years[4].age, 9);
+}
+
+// Ages far apart are found as well as ages side by side.
+TEST_F(Life, AgesFarApartAreFound) {
+    engine.events[1] = make_event(1, "two");
+    engine.events[2] = make_event(2, "far");
+    engine.ages[2].events = std::vector<std::pair<std::int32_t, double>>{{1, 1.0}};
+    engine.ages[2'000'000'000].events = std::vector<std::pair<std::int32_t, double>>{{2, 1.0}};
+    engine.ages[-2'000'000'000].events = std::vector<std::pair<std::int32_t, double>>{{2, 1.0}};
+    die_after(3);
+    random.push(ScriptedRandom::unit(0.0));
+
+    auto result = run({900});
+    ASSERT_EQ(result.years.size(), 5u);
+    EXPECT_EQ(texts(result.years[2].entries), std::vector<std::string>{"two"});
+    EXPECT_EQ(result.triggered_events, std::vector<std::int32_t>{1});
+}
+
 TEST_F(Life, YearLinesAreTalentsThenTheEventChain) {
     // Age 0 grants talent 2 (listed twice; granted once), which fires in the
     // same pass; the draw sees the state after the talent pass.
@@ -161,6 +199,37 @@ TEST_F(Life, ResultIdsFollowTheirRules) {
     auto found = achievement_ids(result);
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found, (std::vector<std::int32_t>{11, 12, 14}));
+}
+
+// Achievements whose inputs did not change since the last check are not
+// asked again: each of these is met in the year an input of its own
+// changes, so they come one a year, in this order.
+TEST_F(Life, TrajectoryAchievementsAreMetTheYearTheirInputChanges) {
+    engine.talents[1] = with_effect(with_condition(make_talent(1, "", 9), "AGE=3|AGE=5"), {.CHR = 2});
+    engine.talents[2] = with_effect(with_condition(make_talent(2), "AGE=4"), {.STR = 1});
+    engine.events[30] = make_event(30, "thirty");
+    engine.ages[6].events = std::vector<std::pair<std::int32_t, double>>{{30, 1.0}};
+    engine.achievements[1] = make_achievement(1, Opportunity::Trajectory, "TMS>0");     // age 0, from the history
+    engine.achievements[2] = make_achievement(2, Opportunity::Trajectory, "HSTR>5");    // age 4
+    engine.achievements[3] = make_achievement(3, Opportunity::Trajectory, "CHR>=4");    // age 5
+    engine.achievements[4] = make_achievement(4, Opportunity::Trajectory, "EVT?[30]");  // age 6
+    engine.achievements[5] = make_achievement(5, Opportunity::Trajectory, "LIF<1");     // age 8, the last year
+    properties = {{"STR", 5}};
+    die_after(7);
+    random.set_fallback(ScriptedRandom::unit(0.0));
+    const PlayHistory history{{}, {}, 1, 0};
+
+    auto result = run({1, 2, 900}, &history);
+    EXPECT_EQ(result.years.back().age, 8);
+    EXPECT_EQ(achievement_ids(result), (std::vector<std::int32_t>{1, 2, 3, 4, 5}));
+
+    // One that always holds is met at the first check.
+    engine.achievements[6] = make_achievement(6, Opportunity::Trajectory, "XYZ=0");
+    auto again = run({1, 2, 900}, &history);
+    auto ids = achievement_ids(again);
+    ASSERT_EQ(ids.size(), 6u);
+    std::sort(ids.begin(), ids.begin() + 2);
+    EXPECT_EQ(ids, (std::vector<std::int32_t>{1, 6, 2, 3, 4, 5}));
 }
 
 TEST_F(Life, AchievementsAreReportedOnce) {

@@ -28,7 +28,7 @@ def one_year_config(text="end"):
     }
 
 
-def slow_config(talents=10_000):
+def slow_config(talents=50_000):
     """A life that runs to the year bound, testing every talent's condition
     each year (none ever holds). Simulate it with talent ids slow_ids()."""
     return {
@@ -43,7 +43,7 @@ def slow_config(talents=10_000):
     }
 
 
-def slow_ids(talents=10_000):
+def slow_ids(talents=50_000):
     return list(range(1, talents + 1))
 
 

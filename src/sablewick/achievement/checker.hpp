@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "sablewick/config/records.hpp"
-#include "sablewick/containers.hpp"
+#include "sablewick/simulator/engine.hpp"
 #include "sablewick/simulator/result.hpp"
 
 namespace sablewick::property { class PropertyState; }
@@ -13,9 +13,15 @@ namespace sablewick::achievement::checker {
 
 // Every record whose opportunity is `opportunity`, whose own id is not in
 // `achieved` and whose condition holds (a condition that does not parse
-// never holds), in map order. Changes nothing; allocates only on a find.
+// never holds), in the achievement map's order. Changes nothing; allocates
+// only on a find.
+//
+// `changed`: what the state changed since the last check of the same
+// opportunity in this life (Snapshot masks; everything when there was none).
+// A record that reads none of it answers as it did then: it was not met
+// (or it would be achieved now), so it is not asked again.
 std::vector<simulator::AchievementInfo> check_achievements(
-    config::Opportunity opportunity, const property::PropertyState& state, const IdSet& achieved,
-    const IdMap<config::AchievementConfig>& achievements);
+    config::Opportunity opportunity, const condition::Snapshot& state, const simulator::AchievedSet& achieved,
+    const simulator::CompiledRules& rules, std::uint32_t changed = condition::Snapshot::kEverything);
 
 }  // namespace sablewick::achievement::checker

@@ -21,8 +21,8 @@ namespace {
 
 constexpr std::size_t kInitialSlots = 4096;
 
+// Only the compiled form is kept: nothing reads a tree once it is compiled.
 struct Entry {
-    std::unique_ptr<ast::AstNode> tree;
     CompiledCondition compiled;
 };
 
@@ -66,17 +66,23 @@ const Entry* find(ConditionCache& cache, std::string_view condition) {
     return it == cache.map.end() ? nullptr : it->second.get();
 }
 
-// Builds an entry outside any lock.
+// Builds an entry outside any lock. Texts that parse take the one-pass
+// compiler; a text it gives up on takes the exact road, which either parses
+// it too or gives the failure's message.
 Result<std::unique_ptr<Entry>> build(std::string_view condition) {
     const std::string_view trimmed = trim(condition);
     if (trimmed.empty()) return std::unexpected(SablewickError::invalid_condition("Empty condition"));
+    auto entry = std::make_unique<Entry>();
+    if (auto compiled = CompiledCondition::compile_text(trimmed)) {
+        if (!*compiled) return std::unexpected(std::move(compiled->error()));
+        entry->compiled = std::move(**compiled);
+        return entry;
+    }
     auto tokens = tokenize(trimmed);
     if (!tokens) return std::unexpected(std::move(tokens.error()));
     auto tree = parser::parse_tokens(*tokens);
     if (!tree) return std::unexpected(std::move(tree.error()));
-    auto entry = std::make_unique<Entry>();
     entry->compiled = CompiledCondition::compile(**tree);
-    entry->tree = std::move(*tree);
     return entry;
 }
 
@@ -88,10 +94,9 @@ Result<const CompiledCondition*> resolve(std::string_view condition) {
     auto built = build(condition);
     if (!built) return std::unexpected(std::move(built.error()));
     std::unique_lock lock(cache.mutex);
-    // Two threads may race on one text; the first entry stays (its tree is
-    // equal), so pointers handed out before remain valid.
-    auto it = cache.map.find(condition);
-    if (it == cache.map.end()) it = cache.map.emplace(std::string(condition), std::move(*built)).first;
+    // Two threads may race on one text; the first entry stays (its program
+    // is equal), so pointers handed out before remain valid.
+    auto it = cache.map.try_emplace(std::string(condition), std::move(*built)).first;
     return &it->second->compiled;
 }
 

@@ -11,16 +11,21 @@ namespace {
 constexpr char kInvalid = 0;
 }  // namespace
 
-Outcome ConditionText::check(const property::PropertyState& state) const {
-    if (text_.empty()) return Outcome::True;
+const CompiledCondition* ConditionText::compiled() const {
     const void* resolved = resolved_.load(std::memory_order_acquire);
     if (resolved == nullptr) {
-        auto compiled = cache::resolve(text_);
-        resolved = compiled ? static_cast<const void*>(*compiled) : static_cast<const void*>(&kInvalid);
+        auto found = cache::resolve(text_);
+        resolved = found ? static_cast<const void*>(*found) : static_cast<const void*>(&kInvalid);
         resolved_.store(resolved, std::memory_order_release);
     }
-    if (resolved == &kInvalid) return Outcome::Invalid;
-    return static_cast<const CompiledCondition*>(resolved)->evaluate(state) ? Outcome::True : Outcome::False;
+    return resolved == &kInvalid ? nullptr : static_cast<const CompiledCondition*>(resolved);
+}
+
+Outcome ConditionText::check(const property::PropertyState& state) const {
+    if (text_.empty()) return Outcome::True;
+    const CompiledCondition* program = compiled();
+    if (!program) return Outcome::Invalid;
+    return program->evaluate(state) ? Outcome::True : Outcome::False;
 }
 
 }  // namespace sablewick::condition

@@ -12,6 +12,8 @@ namespace sablewick::property { class PropertyState; }
 
 namespace sablewick::condition {
 
+class CompiledCondition;
+
 enum class Outcome : std::uint8_t { False, True, Invalid };
 
 class ConditionText {
@@ -38,6 +40,10 @@ public:
     // True, False, or Invalid when the text does not tokenize or parse.
     // Same answer as condition::cache::check_condition on text().
     Outcome check(const property::PropertyState& state) const;
+
+    // The cache's compiled form of a non-empty text (resolved once per
+    // record), or null when the text does not parse.
+    const CompiledCondition* compiled() const;
 
 private:
     std::string text_;

@@ -1,6 +1,7 @@
 #include "sablewick/condition/parser.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -29,6 +30,13 @@ constexpr Sign kSigns[] = {
     {"?", Operator::In},            {"!", Operator::NotIn},
 };
 
+// The bytes that begin an operator sign.
+constexpr auto kSignByte = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char c : {'>', '<', '!', '=', '?'}) table[c] = true;
+    return table;
+}();
+
 // Positions of one kind of split token, ordered by (depth before the token,
 // position), so the last one at a given depth inside a slice is a binary
 // search away.
@@ -53,15 +61,57 @@ private:
 
 }  // namespace
 
-Result<std::unique_ptr<AstNode>> parse_condition(std::string_view text) {
-    for (const Sign& sign : kSigns) {
-        const std::size_t at = text.find(sign.text);
-        if (at == std::string_view::npos) continue;
-        auto value = parse_value(trim(text.substr(at + sign.text.size())));
-        if (!value) return std::unexpected(std::move(value.error()));
-        return AstNode::condition(std::string(trim(text.substr(0, at))), sign.op, std::move(*value));
+LeafError split_leaf(std::string_view text, LeafSpec& out, std::vector<std::int32_t>& ids) {
+    // The first occurrence of every sign, in one pass over the text; then
+    // the first sign of the list that occurs at all wins.
+    constexpr std::size_t kNone = std::string_view::npos;
+    std::size_t first[std::size(kSigns)];
+    std::fill(std::begin(first), std::end(first), kNone);
+    const auto note = [&first](std::size_t sign, std::size_t at) {
+        if (first[sign] == kNone) first[sign] = at;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (!kSignByte[static_cast<unsigned char>(c)]) continue;
+        const bool equals_next = i + 1 < text.size() && text[i + 1] == '=';
+        switch (c) {
+            case '>': if (equals_next) note(0, i); note(3, i); break;
+            case '<': if (equals_next) note(1, i); note(4, i); break;
+            case '!': if (equals_next) note(2, i); note(7, i); break;
+            case '=': note(5, i); break;
+            case '?': note(6, i); break;
+            default: break;
+        }
     }
-    return std::unexpected(failure("No operator found in: " + std::string(text)));
+    for (std::size_t k = 0; k < std::size(kSigns); ++k) {
+        const std::size_t at = first[k];
+        if (at == kNone) continue;
+        const Sign& sign = kSigns[k];
+        out.property = trim(text.substr(0, at));
+        out.op = sign.op;
+        if (!classify_value(text.substr(at + sign.text.size()), out.value, ids)) return LeafError::InvalidArray;
+        return LeafError::None;
+    }
+    return LeafError::NoOperator;
+}
+
+Result<std::unique_ptr<AstNode>> parse_condition(std::string_view text) {
+    LeafSpec leaf;
+    std::vector<std::int32_t> ids;
+    switch (split_leaf(text, leaf, ids)) {
+        case LeafError::NoOperator: return std::unexpected(failure("No operator found in: " + std::string(text)));
+        case LeafError::InvalidArray: return std::unexpected(failure("Invalid array: " + std::string(leaf.value.text)));
+        case LeafError::None: break;
+    }
+    using Kind = ast::ConditionValue::Kind;
+    ast::ConditionValue value = ast::ConditionValue::Int(leaf.value.n);
+    switch (leaf.value.kind) {
+        case Kind::Int: break;
+        case Kind::Float: value = ast::ConditionValue::Float(leaf.value.f); break;
+        case Kind::Array: value = ast::ConditionValue::Array(std::move(ids)); break;
+        case Kind::Text: value = ast::ConditionValue::Text(std::string(leaf.value.text)); break;
+    }
+    return AstNode::condition(std::string(leaf.property), leaf.op, std::move(value));
 }
 
 Result<std::unique_ptr<AstNode>> parse_tokens(std::span<const Token> tokens) {

@@ -1,12 +1,15 @@
 #pragma once
 // Turns the tokens of one condition text into a tree.
 
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "sablewick/condition/ast.hpp"
 #include "sablewick/condition/token.hpp"
+#include "sablewick/condition/value_parser.hpp"
 #include "sablewick/error.hpp"
 
 namespace sablewick::condition::parser {
@@ -24,5 +27,15 @@ Result<std::unique_ptr<ast::AstNode>> parse_tokens(std::span<const Token> tokens
 // One word: the first sign of >= <= != > < = ? ! (in that order) that occurs
 // at all, at its first occurrence; property and value are trimmed.
 Result<std::unique_ptr<ast::AstNode>> parse_condition(std::string_view text);
+
+// The same split without building a node: views into `text`, an Array's ids
+// appended to `ids`.
+struct LeafSpec {
+    std::string_view property;
+    ast::Operator op = ast::Operator::Greater;
+    ValueSpec value;
+};
+enum class LeafError : std::uint8_t { None, NoOperator, InvalidArray };
+LeafError split_leaf(std::string_view text, LeafSpec& out, std::vector<std::int32_t>& ids);
 
 }  // namespace sablewick::condition::parser

@@ -80,6 +80,14 @@ std::optional<std::int32_t> parse_int(std::string_view text) noexcept {
     if (i == text.size()) return std::nullopt;
     constexpr std::int64_t kLimit = std::int64_t{1} << 31;  // |min| of int32
     std::int64_t value = 0;
+    // Up to 18 digits cannot overflow 64 bits: checked once at the end.
+    const std::size_t quick_end = std::min(text.size(), i + 18);
+    for (; i < quick_end; ++i) {
+        const unsigned digit = static_cast<unsigned char>(text[i]) - static_cast<unsigned>('0');
+        if (digit > 9) return std::nullopt;
+        value = value * 10 + digit;
+    }
+    if (value > kLimit) value = kLimit + 1;
     for (; i < text.size(); ++i) {
         if (!is_digit(text[i])) return std::nullopt;
         value = value * 10 + (text[i] - '0');
@@ -116,25 +124,49 @@ std::optional<double> parse_float(std::string_view text) noexcept {
     return sign * value;
 }
 
-Result<ast::ConditionValue> parse_value(std::string_view text) {
+bool classify_value(std::string_view text, ValueSpec& out, std::vector<std::int32_t>& ids) {
+    using Kind = ast::ConditionValue::Kind;
     const std::string_view v = trim(text);
+    out.text = v;
     if (!v.empty() && v.front() == '[' && v.back() == ']') {
         std::string_view inner = v.substr(1, v.size() - 2);
-        std::vector<std::int32_t> ids;
-        ids.reserve(static_cast<std::size_t>(std::count(inner.begin(), inner.end(), ',')) + 1);
+        ids.reserve(ids.size() + static_cast<std::size_t>(std::count(inner.begin(), inner.end(), ',')) + 1);
         for (;;) {
             const std::size_t comma = inner.find(',');
             const std::optional<std::int32_t> id = parse_int(trim(inner.substr(0, comma)));
-            if (!id) return std::unexpected(SablewickError::invalid_condition("Invalid array: " + std::string(v)));
+            if (!id) return false;
             ids.push_back(*id);
             if (comma == std::string_view::npos) break;
             inner.remove_prefix(comma + 1);
         }
-        return ast::ConditionValue::Array(std::move(ids));
+        out.kind = Kind::Array;
+        return true;
     }
-    if (const auto n = parse_int(v)) return ast::ConditionValue::Int(*n);
-    if (const auto f = parse_float(v)) return ast::ConditionValue::Float(*f);
-    return ast::ConditionValue::Text(std::string(v));
+    if (const auto n = parse_int(v)) {
+        out.kind = Kind::Int;
+        out.n = *n;
+    } else if (const auto f = parse_float(v)) {
+        out.kind = Kind::Float;
+        out.f = *f;
+    } else {
+        out.kind = Kind::Text;
+    }
+    return true;
+}
+
+Result<ast::ConditionValue> parse_value(std::string_view text) {
+    ValueSpec spec;
+    std::vector<std::int32_t> ids;
+    if (!classify_value(text, spec, ids)) {
+        return std::unexpected(SablewickError::invalid_condition("Invalid array: " + std::string(spec.text)));
+    }
+    switch (spec.kind) {
+        case ast::ConditionValue::Kind::Int: return ast::ConditionValue::Int(spec.n);
+        case ast::ConditionValue::Kind::Float: return ast::ConditionValue::Float(spec.f);
+        case ast::ConditionValue::Kind::Array: return ast::ConditionValue::Array(std::move(ids));
+        case ast::ConditionValue::Kind::Text: break;
+    }
+    return ast::ConditionValue::Text(std::string(spec.text));
 }
 
 }  // namespace sablewick::condition

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "sablewick/condition/ast.hpp"
 #include "sablewick/error.hpp"
@@ -21,5 +22,16 @@ std::optional<double> parse_float(std::string_view text) noexcept;
 
 // "[...]": Array (or "Invalid array: " + text); else Int, Float, or Text.
 Result<ast::ConditionValue> parse_value(std::string_view text);
+
+// What parse_value decides, without building the value: the kind, the
+// number, and for an Array its ids appended to `ids` (Text keeps the trimmed
+// text as a view). False for an invalid array.
+struct ValueSpec {
+    ast::ConditionValue::Kind kind = ast::ConditionValue::Kind::Text;
+    std::int32_t n = 0;
+    double f = 0.0;
+    std::string_view text;  // the trimmed value
+};
+bool classify_value(std::string_view text, ValueSpec& out, std::vector<std::int32_t>& ids);
 
 }  // namespace sablewick::condition

@@ -62,16 +62,7 @@ std::size_t trailing_space(std::string_view text) noexcept {
 
 }  // namespace
 
-namespace {
-// An ASCII byte that is not white space ends trimming on its side at once.
-bool plain_ascii(char c) noexcept {
-    const auto b = static_cast<unsigned char>(c);
-    return b < 0x80 && b != 0x20 && (b < 0x09 || b > 0x0D);
-}
-}  // namespace
-
-std::string_view trim(std::string_view text) noexcept {
-    if (text.empty() || (plain_ascii(text.front()) && plain_ascii(text.back()))) return text;
+std::string_view detail::trim_slow(std::string_view text) noexcept {
     while (!text.empty()) {
         const std::size_t n = leading_space(text);
         if (n == 0) break;

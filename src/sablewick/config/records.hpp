@@ -10,18 +10,16 @@
 
 #include "sablewick/condition/condition_text.hpp"
 #include "sablewick/containers.hpp"
+#include "sablewick/property/properties.hpp"
 
 namespace sablewick::config {
 
-// Eight deltas, applied in this field order.
+// A delta per property of an effect (properties.hpp), then RDM's, read and
+// applied in this field order.
 struct EffectConfig {
-    std::int32_t CHR = 0;
-    std::int32_t INT = 0;
-    std::int32_t STR = 0;
-    std::int32_t MNY = 0;
-    std::int32_t SPR = 0;
-    std::int32_t LIF = 0;
-    std::int32_t AGE = 0;
+#define SABLEWICK_FIELD(name, start, host, range, value, year, effect) SABLEWICK_IF(effect, std::int32_t name = 0;)
+    SABLEWICK_PROPERTIES(SABLEWICK_FIELD)
+#undef SABLEWICK_FIELD
     std::int32_t RDM = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "sablewick/property/state.hpp"
 
 #include <algorithm>
+#include <bit>
 
 #include "sablewick/property/wrapping.hpp"
 #include "sablewick/random.hpp"
@@ -32,56 +33,55 @@ PropertyState::PropertyState(const std::vector<std::int32_t>& talents,
         TMS = history->tms;
         CACHV = history->cachv;
     }
-    CHR = read_property(properties, "CHR");
-    INT = read_property(properties, "INT");
-    STR = read_property(properties, "STR");
-    MNY = read_property(properties, "MNY");
+#define SABLEWICK_READ(name, start, host, range, value, year, effect) \
+    SABLEWICK_IF(host, name = read_property(properties, #name);)
+    SABLEWICK_PROPERTIES(SABLEWICK_READ)
+#undef SABLEWICK_READ
 }
 
-PropertyState::Ranged PropertyState::ranged(Code base) noexcept {
-    switch (base) {
-        case Code::AGE: return {&AGE, &LAGE, &HAGE};
-        case Code::CHR: return {&CHR, &LCHR, &HCHR};
-        case Code::INT: return {&INT, &LINT, &HINT};
-        case Code::STR: return {&STR, &LSTR, &HSTR};
-        case Code::MNY: return {&MNY, &LMNY, &HMNY};
-        case Code::SPR: return {&SPR, &LSPR, &HSPR};
+PropertyState::Ranged PropertyState::ranged(Code code) noexcept {
+    switch (code) {
+#define SABLEWICK_CASE(name, start, host, range, value, year, effect) \
+    SABLEWICK_IF(effect, case Code::name                                \
+                 : return {&name, SABLEWICK_IF(range, &L##name, &H##name) SABLEWICK_IF_NOT(range, nullptr, nullptr)};)
+        SABLEWICK_PROPERTIES(SABLEWICK_CASE)
+#undef SABLEWICK_CASE
         default: return {nullptr, nullptr, nullptr};
     }
 }
 
 std::int32_t PropertyState::ranged_value(Code base, std::int32_t& min, std::int32_t& max) const noexcept {
     switch (base) {
-        case Code::AGE: min = LAGE; max = HAGE; return AGE;
-        case Code::CHR: min = LCHR; max = HCHR; return CHR;
-        case Code::INT: min = LINT; max = HINT; return INT;
-        case Code::STR: min = LSTR; max = HSTR; return STR;
-        case Code::MNY: min = LMNY; max = HMNY; return MNY;
-        case Code::SPR: min = LSPR; max = HSPR; return SPR;
+#define SABLEWICK_CASE(name, start, host, range, value, year, effect) \
+    SABLEWICK_IF(range, case Code::name: min = L##name; max = H##name; return name;)
+        SABLEWICK_PROPERTIES(SABLEWICK_CASE)
+#undef SABLEWICK_CASE
         default: min = 0; max = 0; return 0;
     }
 }
 
 void PropertyState::add_value(Code code, std::int32_t delta) noexcept {
-    if (code == Code::LIF) {
-        LIF = wrapping_add(LIF, delta);
-        return;
-    }
     Ranged r = ranged(code);
     if (r.value == nullptr) return;
     *r.value = wrapping_add(*r.value, delta);
+    if (r.min == nullptr) return;
     *r.min = std::min(*r.min, *r.value);
     *r.max = std::max(*r.max, *r.value);
 }
 
 Code PropertyState::pick_random_target(RandomSource& random) {
-    constexpr std::uint32_t kZone = 5u * (1u << 29) - 1u;  // 2684354559
+    constexpr Code kTargets[] = {
+#define SABLEWICK_TARGET(name, start, host, range, value, year, effect) SABLEWICK_IF(value, Code::name, )
+        SABLEWICK_PROPERTIES(SABLEWICK_TARGET)
+#undef SABLEWICK_TARGET
+    };
+    constexpr auto n = static_cast<std::uint32_t>(std::size(kTargets));
+    // Multiply and reject: the high word of x * n, unless the low word lies
+    // above the zone n shifted to the top bit, minus 1 (for n = 5: 5 * 2^29 - 1).
+    constexpr std::uint32_t kZone = (n << std::countl_zero(n)) - 1;
     for (;;) {
-        const std::uint64_t m = static_cast<std::uint64_t>(random.next_u32()) * 5u;
-        if (static_cast<std::uint32_t>(m) <= kZone) {
-            // CHR INT STR MNY SPR follow each other in Code.
-            return static_cast<Code>(static_cast<std::uint8_t>(Code::CHR) + static_cast<std::uint8_t>(m >> 32));
-        }
+        const std::uint64_t m = static_cast<std::uint64_t>(random.next_u32()) * std::uint64_t{n};
+        if (static_cast<std::uint32_t>(m) <= kZone) return kTargets[m >> 32];
     }
 }
 
@@ -89,22 +89,114 @@ void PropertyState::add_random(std::int32_t delta, RandomSource& random) {
     add_value(pick_random_target(random), delta);
 }
 
+IdSpaces::IdSpaces(std::vector<std::int32_t> events, std::vector<std::int32_t> talents)
+    : events_(std::move(events)), talents_(std::move(talents)) {
+    for (std::vector<std::int32_t>* ids : {&events_, &talents_}) {
+        std::sort(ids->begin(), ids->end());
+        ids->erase(std::unique(ids->begin(), ids->end()), ids->end());
+    }
+}
+
+std::uint32_t IdSpaces::bit_base(ListKind kind) const noexcept {
+    const auto talent_bits = static_cast<std::uint32_t>((talents_.size() + 63) / 64 * 64);
+    const auto event_bits = static_cast<std::uint32_t>((events_.size() + 63) / 64 * 64);
+    switch (kind) {
+        case ListKind::TLT: return 0;
+        case ListKind::EVT: return talent_bits;
+        case ListKind::AEVT: return talent_bits + event_bits;
+        case ListKind::ATLT: return talent_bits + 2 * event_bits;
+    }
+    return 0;
+}
+
+std::uint32_t IdSpaces::bit_words() const noexcept {
+    return bit_base(ListKind::ATLT) / 64 + static_cast<std::uint32_t>((talents_.size() + 63) / 64);
+}
+
+bool PropertyState::set_has(ListKind kind, std::int32_t id, std::uint32_t index) const noexcept {
+    if (index != IdSpaces::kNone) {
+        const std::uint32_t bit = spaces_->bit_base(kind) + index;
+        return (bits_[bit >> 6] >> (bit & 63)) & 1;
+    }
+    return contains(foreign_[static_cast<std::size_t>(kind)], id);
+}
+
+bool PropertyState::set_add(ListKind kind, std::int32_t id, std::uint32_t index) {
+    if (index != IdSpaces::kNone) {
+        const std::uint32_t at = spaces_->bit_base(kind) + index;
+        std::uint64_t& word = bits_[at >> 6];
+        const std::uint64_t bit = std::uint64_t{1} << (at & 63);
+        if (word & bit) return false;
+        word |= bit;
+        return true;
+    }
+    std::vector<std::int32_t>& foreign = foreign_[static_cast<std::size_t>(kind)];
+    if (contains(foreign, id)) return false;
+    foreign.push_back(id);
+    return true;
+}
+
+void PropertyState::bind_lists(const IdSpaces& spaces) {
+    spaces_ = &spaces;
+    bits_.assign(spaces.bit_words(), 0);
+    for (auto& foreign : foreign_) foreign.clear();
+    tlt_index_.clear();
+    tlt_index_.reserve(TLT.capacity());
+    for (std::int32_t id : TLT) {
+        const std::uint32_t index = spaces.talent(id);
+        tlt_index_.push_back(index);
+        set_add(ListKind::TLT, id, index);
+    }
+    for (std::int32_t id : EVT) set_add(ListKind::EVT, id, spaces.event(id));
+    for (std::int32_t id : AEVT) set_add(ListKind::AEVT, id, spaces.event(id));
+    for (std::int32_t id : ATLT) set_add(ListKind::ATLT, id, spaces.talent(id));
+}
+
+bool PropertyState::has_talent(std::int32_t id) const noexcept {
+    if (spaces_) return set_has(ListKind::TLT, id, spaces_->talent(id));
+    return contains(TLT, id);
+}
+
+bool PropertyState::has_event(std::int32_t id) const noexcept {
+    if (spaces_) return set_has(ListKind::EVT, id, spaces_->event(id));
+    return contains(EVT, id);
+}
+
 bool PropertyState::add_talent(std::int32_t id) {
+    if (spaces_) return add_talent(id, spaces_->talent(id));
     if (contains(TLT, id)) return false;
     TLT.push_back(id);
     return true;
 }
 
 bool PropertyState::add_event(std::int32_t id) {
+    if (spaces_) return add_event(id, spaces_->event(id));
     if (contains(EVT, id)) return false;
+    EVT.push_back(id);
+    return true;
+}
+
+bool PropertyState::add_talent(std::int32_t id, std::uint32_t index) {
+    if (!spaces_) return add_talent(id);
+    // The set answers for TLT: duplicates of the starting list are in it too.
+    if (!set_add(ListKind::TLT, id, index)) return false;
+    TLT.push_back(id);
+    tlt_index_.push_back(index);
+    return true;
+}
+
+bool PropertyState::add_event(std::int32_t id, std::uint32_t index) {
+    if (!spaces_) return add_event(id);
+    if (!set_add(ListKind::EVT, id, index)) return false;
     EVT.push_back(id);
     return true;
 }
 
 void PropertyState::change(Code code, std::int32_t delta, RandomSource& random) {
     switch (code) {
-        case Code::AGE: case Code::CHR: case Code::INT: case Code::STR: case Code::MNY:
-        case Code::SPR: case Code::LIF:
+#define SABLEWICK_CASE(name, start, host, range, value, year, effect) SABLEWICK_IF(effect, case Code::name:)
+        SABLEWICK_PROPERTIES(SABLEWICK_CASE)
+#undef SABLEWICK_CASE
             add_value(code, delta);
             return;
         case Code::TLT: add_talent(delta); return;
@@ -132,39 +224,14 @@ std::int32_t PropertyState::effective_max(Code base) const noexcept {
     return has_running_range(base) ? std::max(value, max) : 0;
 }
 
-std::int32_t PropertyState::calculate_summary_score() const {
-    std::int32_t sum = 0;
-    for (Code c : {Code::CHR, Code::INT, Code::STR, Code::MNY, Code::SPR}) {
-        sum = wrapping_add(sum, effective_max(c));
-    }
-    sum = wrapping_mul(sum, 2);
-    // Signed division truncates toward zero; it cannot overflow for 2.
-    return wrapping_add(sum, effective_max(Code::AGE) / 2);
-}
-
 std::int32_t PropertyState::scalar(Code code) const noexcept {
     switch (code) {
-        case Code::AGE: return AGE;
-        case Code::CHR: return CHR;
-        case Code::INT: return INT;
-        case Code::STR: return STR;
-        case Code::MNY: return MNY;
-        case Code::SPR: return SPR;
-        case Code::LIF: return LIF;
-        case Code::TMS: return TMS;
-        case Code::CACHV: return CACHV;
-        case Code::LAGE: return effective_min(Code::AGE);
-        case Code::LCHR: return effective_min(Code::CHR);
-        case Code::LINT: return effective_min(Code::INT);
-        case Code::LSTR: return effective_min(Code::STR);
-        case Code::LMNY: return effective_min(Code::MNY);
-        case Code::LSPR: return effective_min(Code::SPR);
-        case Code::HAGE: return effective_max(Code::AGE);
-        case Code::HCHR: return effective_max(Code::CHR);
-        case Code::HINT: return effective_max(Code::INT);
-        case Code::HSTR: return effective_max(Code::STR);
-        case Code::HMNY: return effective_max(Code::MNY);
-        case Code::HSPR: return effective_max(Code::SPR);
+#define SABLEWICK_CASE(name, start, host, range, value, year, effect) \
+    case Code::name: return name;                                        \
+        SABLEWICK_IF(range, case Code::L##name: return effective_min(Code::name); \
+                     case Code::H##name: return effective_max(Code::name);)
+        SABLEWICK_PROPERTIES(SABLEWICK_CASE)
+#undef SABLEWICK_CASE
         case Code::SUM: return calculate_summary_score();
         default: return 0;
     }

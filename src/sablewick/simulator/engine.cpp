@@ -13,16 +13,66 @@ namespace {
 
 using achievement::checker::check_achievements;
 
-// Appends what a check found; with `achieved`, also marks the ids achieved.
-void take_achievements(std::vector<AchievementInfo>&& found, IdSet* achieved,
+// Appends what a check found; with `achieved`, also marks the ids achieved
+// (after the check: records found together are all reported).
+void take_achievements(std::vector<AchievementInfo>&& found, AchievedSet* achieved,
                        std::vector<AchievementInfo>& out) {
     for (auto& info : found) {
-        if (achieved) achieved->insert(info.id);
+        if (achieved) achieved->add(info.id);
         out.push_back(std::move(info));
     }
 }
 
 }  // namespace
+
+AchievedSet::AchievedSet(const CompiledRules& rules, const IdSet& achieved)
+    : rules_(rules), done_(rules.group_ids.size(), 0) {
+    // Whichever side is smaller is walked.
+    if (achieved.size() < done_.size()) {
+        for (std::int32_t id : achieved) add(id);
+    } else {
+        for (std::size_t g = 0; g < done_.size(); ++g) done_[g] = achieved.contains(rules.group_ids[g]);
+    }
+}
+
+void AchievedSet::add(std::int32_t id) {
+    auto found = rules_.group_of.find(id);
+    if (found != rules_.group_of.end()) done_[found->second] = 1;
+}
+
+SimulationEngine::SimulationEngine(const SimulationEngine& other)
+    : talents(other.talents),
+      events(other.events),
+      ages(other.ages),
+      achievements(other.achievements),
+      judge(other.judge) {}
+
+SimulationEngine& SimulationEngine::operator=(const SimulationEngine& other) {
+    if (this != &other) {
+        talents = other.talents;
+        events = other.events;
+        ages = other.ages;
+        achievements = other.achievements;
+        judge = other.judge;
+        rules_.reset();
+    }
+    return *this;
+}
+
+SimulationEngine::~SimulationEngine() = default;
+
+void SimulationEngine::prepare() { rules_ = std::make_unique<const CompiledRules>(*this); }
+
+const CompiledRules& SimulationEngine::rules() const {
+    if (!rules_) rules_ = std::make_unique<const CompiledRules>(*this);
+    return *rules_;
+}
+
+const CompiledRules& SimulationEngine::bound(property::PropertyState& state) const {
+    const CompiledRules& compiled = rules();
+    if (!state.bound_to(compiled.spaces)) state.bind_lists(compiled.spaces);
+    return compiled;
+}
 
 SimulationResult SimulationEngine::simulate(const std::vector<std::int32_t>& talent_ids,
                                             const StringMap<std::int32_t>& properties,
@@ -35,6 +85,7 @@ SimulationResult SimulationEngine::simulate(const std::vector<std::int32_t>& tal
                                             const StringMap<std::int32_t>& properties,
                                             const IdSet& achieved_ids, const PlayHistory* history,
                                             RandomSource& random) const {
+    const CompiledRules& compiled = rules();
     SimulationResult result;
     result.years.reserve(120);
     result.new_achievements.reserve(16);
@@ -44,21 +95,25 @@ SimulationResult SimulationEngine::simulate(const std::vector<std::int32_t>& tal
         talent::replacer::replace_chosen(talent_ids, talents, random, result.replacements);
 
     property::PropertyState state(chosen, properties, history);
+    state.bind_lists(compiled.spaces);
 
     // Scratch reused by every year of the run.
     TriggerCounts counts;
-    std::vector<const config::TalentConfig*> pending;
+    std::vector<const TalentRule*> pending;
     pending.reserve(8);
-    std::vector<std::pair<std::int32_t, double>> candidates;
+    DrawScratch draws;
     std::vector<YearEntry> chain;
     chain.reserve(4);
 
     // Before birth: effects and counts stay, the lines are never shown.
     do_talents(state, counts, random, pending, nullptr);
 
-    IdSet achieved = achieved_ids;
-    take_achievements(check_achievements(config::Opportunity::Start, state, achieved, achievements),
+    AchievedSet achieved(compiled, achieved_ids);
+    take_achievements(check_achievements(config::Opportunity::Start, condition::Snapshot(state), achieved, compiled),
                       &achieved, result.new_achievements);
+    // What the last TRAJECTORY check saw, so the next one asks only the
+    // achievements whose inputs changed since.
+    std::optional<condition::Snapshot> last_seen;
 
     for (std::int32_t year = 1; state.LIF > 0; ++year) {
         state.age_step();
@@ -66,20 +121,24 @@ SimulationResult SimulationEngine::simulate(const std::vector<std::int32_t>& tal
 
         std::vector<YearEntry> lines;
         lines.reserve(8);
-        auto age_record = ages.find(age);
-        if (age_record != ages.end()) {
-            const config::AgeConfig& grant = age_record->second;
-            if (grant.talents) {
-                for (std::int32_t id : *grant.talents) state.add_talent(id);
+        if (const AgeRule* age_rule = compiled.age_rule(age)) {
+            const AgeRule& rule = *age_rule;
+            for (std::uint32_t g = rule.grants_begin; g < rule.grants_end; ++g) {
+                state.add_talent(compiled.grants[g].first, compiled.grants[g].second);
             }
             do_talents(state, counts, random, pending, &lines);
-            if (grant.events) {
-                if (auto event = draw_event(*grant.events, state, random, candidates)) {
-                    chain.clear();
-                    process_event_chain(state, *event, chain, random);
-                    lines.insert(lines.end(), std::make_move_iterator(chain.begin()),
-                                 std::make_move_iterator(chain.end()));
-                }
+            // The year's talents may have moved AGE away from the year's age.
+            const std::optional<std::uint32_t> event =
+                state.AGE == age ? draw_at_age(compiled, rule, state, random, draws)
+                                 : draw(compiled,
+                                        std::span<const Candidate>(compiled.candidates)
+                                            .subspan(rule.candidates_begin, rule.candidates_end - rule.candidates_begin),
+                                        state, random, draws);
+            if (event) {
+                chain.clear();
+                run_chain(compiled, state, *event, chain, random);
+                lines.insert(lines.end(), std::make_move_iterator(chain.begin()),
+                             std::make_move_iterator(chain.end()));
             }
         } else {
             do_talents(state, counts, random, pending, &lines);
@@ -89,27 +148,30 @@ SimulationResult SimulationEngine::simulate(const std::vector<std::int32_t>& tal
         const bool is_end = state.LIF <= 0 || year >= kMaxYears;
         YearRecord& record = result.years.emplace_back();
         record.entries = std::move(lines);
-        record.properties = {state.CHR, state.INT, state.STR, state.MNY, state.SPR, state.LIF};
+#define SABLEWICK_RECORD(name, start, host, range, value, year, effect) SABLEWICK_IF(year, record.properties.name = state.name;)
+        SABLEWICK_PROPERTIES(SABLEWICK_RECORD)
+#undef SABLEWICK_RECORD
         record.age = age;
         record.is_end = is_end;
 
-        take_achievements(
-            check_achievements(config::Opportunity::Trajectory, state, achieved, achievements),
-            &achieved, result.new_achievements);
+        const condition::Snapshot seen(state);
+        const std::uint32_t changed = last_seen ? seen.changed_since(*last_seen) : condition::Snapshot::kEverything;
+        take_achievements(check_achievements(config::Opportunity::Trajectory, seen, achieved, compiled, changed),
+                          &achieved, result.new_achievements);
+        last_seen = seen;
         if (is_end) break;
     }
 
-    take_achievements(check_achievements(config::Opportunity::Summary, state, achieved, achievements),
+    take_achievements(check_achievements(config::Opportunity::Summary, condition::Snapshot(state), achieved, compiled),
                       nullptr, result.new_achievements);
 
     const std::int32_t score = state.calculate_summary_score();
+    // The maximum of every property with a running range, then the score.
     const std::pair<std::string_view, std::int32_t> graded[] = {
-        {"HCHR", state.effective_max(property::Code::CHR)},
-        {"HINT", state.effective_max(property::Code::INT)},
-        {"HSTR", state.effective_max(property::Code::STR)},
-        {"HMNY", state.effective_max(property::Code::MNY)},
-        {"HSPR", state.effective_max(property::Code::SPR)},
-        {"HAGE", state.effective_max(property::Code::AGE)},
+#define SABLEWICK_GRADED(name, start, host, range, value, year, effect) \
+    SABLEWICK_IF(range, {"H" #name, state.effective_max(property::Code::name)}, )
+        SABLEWICK_PROPERTIES(SABLEWICK_GRADED)
+#undef SABLEWICK_GRADED
         {"SUM", score},
     };
     for (const auto& [key, value] : graded) {
@@ -118,9 +180,9 @@ SimulationResult SimulationEngine::simulate(const std::vector<std::int32_t>& tal
 
     result.talents.reserve(chosen.size());
     for (std::int32_t id : chosen) {
-        auto found = talents.find(id);
-        if (found == talents.end()) continue;
-        const config::TalentConfig& talent = found->second;
+        const std::uint32_t index = compiled.spaces.talent(id);
+        if (index == property::IdSpaces::kNone) continue;
+        const config::TalentConfig& talent = *compiled.talents[index].record;
         result.talents.push_back({talent.name, talent.description, talent.id, talent.grade});
     }
 

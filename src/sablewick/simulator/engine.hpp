@@ -2,6 +2,7 @@
 // The read-only rule set a life runs on, and the simulation of one life.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +11,7 @@
 
 #include "sablewick/config/records.hpp"
 #include "sablewick/containers.hpp"
+#include "sablewick/simulator/compiled_rules.hpp"
 #include "sablewick/simulator/result.hpp"
 
 namespace sablewick { class RandomSource; }
@@ -24,31 +26,68 @@ inline constexpr std::int32_t kMaxYears = 1000;
 // keeps its line and effect (its chosen branch is not followed).
 inline constexpr std::int32_t kMaxChainSteps = 256;
 
-// How often each talent fired in one life. A flat vector sorted by id: a
-// handful of entries in practice, inserted once per talent and run.
+// How often each talent fired in one life, by the talent numbering of the
+// rules it is bound to (on first use; binding starts the counts at 0).
 class TriggerCounts {
 public:
-    TriggerCounts() { entries_.reserve(8); }
+    // By talent id (0 for an id that never fired or has no record).
     std::int32_t get(std::int32_t id) const noexcept;
-    // Raises the id's count by one (inserting it at 1).
-    void raise(std::int32_t id);
-    std::size_t size() const noexcept { return entries_.size(); }
+    // How many talents fired.
+    std::size_t size() const noexcept;
+
+    void bind(const property::IdSpaces& spaces);
+    bool bound_to(const property::IdSpaces& spaces) const noexcept { return spaces_ == &spaces; }
+    std::int32_t at(std::uint32_t index) const noexcept { return counts_[index]; }
+    void raise_at(std::uint32_t index) noexcept;
 
 private:
-    std::vector<std::pair<std::int32_t, std::int32_t>> entries_;
+    const property::IdSpaces* spaces_ = nullptr;
+    std::vector<std::int32_t> counts_;
 };
 
 // Applies the non-zero deltas in the order CHR INT STR MNY SPR LIF AGE RDM.
 void apply_effect(property::PropertyState& state, const config::EffectConfig& effect,
                   RandomSource& random);
 
+// Which achievements a life has: the host's set and what the life found at
+// START and TRAJECTORY, answered per group of records sharing an own id.
+class AchievedSet {
+public:
+    AchievedSet(const CompiledRules& rules, const IdSet& achieved);
+    bool has_group(std::uint32_t group) const noexcept { return done_[group] != 0; }
+    void add(std::int32_t id);
+    // Room for the achievement checks of this life to work in.
+    std::vector<std::uint32_t>& scratch() const noexcept { return scratch_; }
+
+private:
+    const CompiledRules& rules_;
+    std::vector<std::uint8_t> done_;
+    mutable std::vector<std::uint32_t> scratch_;
+};
+
 class SimulationEngine {
 public:
+    SimulationEngine() = default;
+    // A copy has the same maps and compiles its own rules when it needs them.
+    SimulationEngine(const SimulationEngine& other);
+    SimulationEngine& operator=(const SimulationEngine& other);
+    SimulationEngine(SimulationEngine&&) noexcept = default;
+    SimulationEngine& operator=(SimulationEngine&&) noexcept = default;
+    ~SimulationEngine();
+
     IdMap<config::TalentConfig> talents;
     IdMap<config::EventConfig> events;
     IdMap<config::AgeConfig> ages;
     IdMap<config::AchievementConfig> achievements;
     StringMap<std::vector<config::JudgeLevel>> judge;  // each sorted by min, highest first
+
+    // Compiles the maps into the form the yearly loop runs on. The maps
+    // must not change afterwards, unless prepare() runs again. A loaded
+    // configuration is prepared before it is stored and shared.
+    void prepare();
+    // The compiled rules; compiled from the maps here when prepare() was
+    // never called (not safe to race: prepare an engine before sharing it).
+    const CompiledRules& rules() const;
 
     // One whole life. Never fails. `random` defaults to the thread's generator.
     SimulationResult simulate(const std::vector<std::int32_t>& talent_ids,
@@ -68,23 +107,41 @@ public:
     // The same pass with caller-owned scratch; appends the lines to `out`
     // (or makes none when `out` is null).
     void do_talents(property::PropertyState& state, TriggerCounts& counts, RandomSource& random,
-                    std::vector<const config::TalentConfig*>& pending,
-                    std::vector<YearEntry>* out) const;
+                    std::vector<const TalentRule*>& pending, std::vector<YearEntry>* out) const;
 
     // Makes event `event_id` happen and follows its branches, appending one
     // "EVT" line per event to `lines`.
     void process_event_chain(property::PropertyState& state, std::int32_t event_id,
                              std::vector<YearEntry>& lines, RandomSource& random) const;
 
-    // The weighted draw over an age's event list; nothing when no event happens.
-    // `candidates` is scratch, cleared here.
-    std::optional<std::int32_t> draw_event(
-        const std::vector<std::pair<std::int32_t, double>>& list,
-        const property::PropertyState& state, RandomSource& random,
-        std::vector<std::pair<std::int32_t, double>>& candidates) const;
+    // The weighted draw over an event table (an age's, or any list of
+    // pairs); nothing when no event happens.
+    std::optional<std::int32_t> draw_event(const std::vector<std::pair<std::int32_t, double>>& list,
+                                           property::PropertyState& state, RandomSource& random) const;
 
     // Grades one summary value against the levels of `key`.
     std::optional<JudgeResult> judge_property(std::string_view key, std::int32_t value) const;
+
+private:
+    // The state's id sets over this engine's numbering (bound on first use).
+    const CompiledRules& bound(property::PropertyState& state) const;
+    void run_chain(const CompiledRules& rules, property::PropertyState& state, std::uint32_t event,
+                   std::vector<YearEntry>& lines, RandomSource& random) const;
+    // Scratch of the draws of one life.
+    struct DrawScratch {
+        std::vector<std::uint8_t> keep;
+        std::vector<std::uint32_t> kept;
+    };
+    // The chosen event (its dense number), if any: from `candidates`, with
+    // their events' filters, or from the age's at-age candidates.
+    static std::optional<std::uint32_t> draw(const CompiledRules& rules, std::span<const Candidate> candidates,
+                                             const property::PropertyState& state, RandomSource& random,
+                                             DrawScratch& scratch);
+    static std::optional<std::uint32_t> draw_at_age(const CompiledRules& rules, const AgeRule& age,
+                                                    const property::PropertyState& state, RandomSource& random,
+                                                    DrawScratch& scratch);
+
+    mutable std::unique_ptr<const CompiledRules> rules_;
 };
 
 }  // namespace sablewick::simulator

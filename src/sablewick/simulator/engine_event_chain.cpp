@@ -1,48 +1,51 @@
 // Event chains: an event happens, then the first branch that held is followed.
 
-#include "sablewick/condition/condition_text.hpp"
 #include "sablewick/property/state.hpp"
 #include "sablewick/simulator/engine.hpp"
 
 namespace sablewick::simulator {
 
 void SimulationEngine::process_event_chain(property::PropertyState& state, std::int32_t event_id,
-                                           std::vector<YearEntry>& lines,
-                                           RandomSource& random) const {
+                                           std::vector<YearEntry>& lines, RandomSource& random) const {
+    const CompiledRules& compiled = bound(state);
+    const std::uint32_t event = compiled.spaces.event(event_id);
+    if (event != property::IdSpaces::kNone) run_chain(compiled, state, event, lines, random);
+}
+
+void SimulationEngine::run_chain(const CompiledRules& compiled, property::PropertyState& state,
+                                 std::uint32_t event, std::vector<YearEntry>& lines, RandomSource& random) const {
     // A loop, not recursion: a branch may lead back to an earlier event
     // forever, so the chain stops after kMaxChainSteps events.
-    std::int32_t id = event_id;
     for (std::int32_t step = 0; step < kMaxChainSteps; ++step) {
-        auto found = events.find(id);
-        if (found == events.end()) return;
-        const config::EventConfig& event = found->second;
+        const EventRule& rule = compiled.events[event];
+        const config::EventConfig& record = *rule.record;
 
         // The branch is chosen before the event takes effect.
-        const config::EventBranch* next = nullptr;
-        if (event.branch) {
-            for (const auto& branch : *event.branch) {
-                if (branch.condition.check(state) == condition::Outcome::True) {
-                    next = &branch;
-                    break;
-                }
+        const BranchRule* next = nullptr;
+        const condition::Snapshot snapshot(state);
+        for (std::uint32_t b = rule.branches_begin; b < rule.branches_end; ++b) {
+            if (compiled.holds(compiled.branches[b].condition, snapshot)) {
+                next = &compiled.branches[b];
+                break;
             }
         }
 
-        state.add_event(id);
+        state.add_event(rule.id, event);
 
         YearEntry& line = lines.emplace_back();
         line.kind = "EVT";
-        if (!next && event.post_event) {
-            line.text.reserve(event.event.size() + event.post_event->size());
-            line.text.append(event.event).append(*event.post_event);
+        if (!next && record.post_event) {
+            line.text.reserve(record.event.size() + record.post_event->size());
+            line.text.append(record.event).append(*record.post_event);
         } else {
-            line.text = event.event;
+            line.text = record.event;
         }
-        line.grade = event.grade;
+        line.grade = record.grade;
 
-        if (event.effect) apply_effect(state, *event.effect, random);
-        if (!next) return;
-        id = next->event_id;
+        if (record.effect) apply_effect(state, *record.effect, random);
+        // A branch to an event the configuration lacks ends the chain here.
+        if (!next || next->target == property::IdSpaces::kNone) return;
+        event = next->target;
     }
 }
 

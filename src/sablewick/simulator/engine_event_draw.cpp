@@ -1,41 +1,105 @@
 // The weighted draw of a year's event.
 
-#include "sablewick/condition/condition_text.hpp"
+#include <cstring>
+
 #include "sablewick/property/state.hpp"
 #include "sablewick/random.hpp"
 #include "sablewick/simulator/engine.hpp"
 
 namespace sablewick::simulator {
 
-std::optional<std::int32_t> SimulationEngine::draw_event(
-    const std::vector<std::pair<std::int32_t, double>>& list, const property::PropertyState& state,
-    RandomSource& random, std::vector<std::pair<std::int32_t, double>>& candidates) const {
-    using condition::Outcome;
-    candidates.clear();
-    if (list.empty() || events.empty()) return std::nullopt;
-    candidates.reserve(list.size());
+namespace {
 
+// The weight, or +0.0 where the candidate is not kept: adding +0.0 leaves a
+// total as it was (it starts at +0.0, so it is never -0.0), and masking the
+// bits needs no branch on an answer that varies from candidate to candidate.
+double weight_if(double weight, bool keep) noexcept {
+    std::uint64_t bits;
+    std::memcpy(&bits, &weight, sizeof bits);
+    bits &= std::uint64_t{0} - static_cast<std::uint64_t>(keep);
+    double masked;
+    std::memcpy(&masked, &bits, sizeof masked);
+    return masked;
+}
+
+// The choice among `count` candidates, in table order, whose filters left
+// `keep`: the kept weights summed in order, one random draw, the first kept
+// candidate that brings the remainder to 0 or below, else the last kept.
+template <class WeightOf>
+std::optional<std::size_t> choose(const std::uint8_t* keep, std::size_t count, WeightOf weight_of,
+                                  RandomSource& random, std::vector<std::uint32_t>& kept) {
+    if (kept.size() < count) kept.resize(count);
+    std::uint32_t* const first = kept.data();
+    std::uint32_t* last = first;
     double total = 0.0;
-    for (const auto& [id, weight] : list) {
-        auto found = events.find(id);
-        if (found == events.end()) continue;
-        const config::EventConfig& event = found->second;
-        if (event.no_random) continue;
-        // A condition that does not parse neither excludes nor holds back.
-        if (event.exclude && event.exclude->check(state) == Outcome::True) continue;
-        if (event.include && event.include->check(state) == Outcome::False) continue;
-        candidates.emplace_back(id, weight);
-        total += weight;
+    for (std::size_t i = 0; i < count; ++i) {
+        *last = static_cast<std::uint32_t>(i);
+        last += keep[i];
+        total += weight_if(weight_of(i), keep[i] != 0);
     }
     // NaN is not <= 0: it goes on to the draw, where the last candidate wins.
-    if (candidates.empty() || total <= 0.0) return std::nullopt;
+    if (last == first || total <= 0.0) return std::nullopt;
 
     double target = total * random.next_unit();
-    for (const auto& [id, weight] : candidates) {
-        target -= weight;
-        if (target <= 0.0) return id;
+    for (const std::uint32_t* k = first; k != last; ++k) {
+        target -= weight_of(*k);
+        if (target <= 0.0) return *k;
     }
-    return candidates.back().first;
+    return last[-1];
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> SimulationEngine::draw(const CompiledRules& rules, std::span<const Candidate> candidates,
+                                                    const property::PropertyState& state, RandomSource& random,
+                                                    DrawScratch& scratch) {
+    const std::size_t count = candidates.size();
+    if (scratch.keep.size() < count) scratch.keep.resize(count);
+    const condition::Snapshot snapshot(state);
+    for (std::size_t i = 0; i < count; ++i) {
+        scratch.keep[i] = condition::holds(rules.tables[candidates[i].filter], rules.arena, snapshot);
+    }
+    const auto chosen = choose(
+        scratch.keep.data(), count, [&](std::size_t i) { return candidates[i].weight; }, random, scratch.kept);
+    if (!chosen) return std::nullopt;
+    return candidates[*chosen].event;
+}
+
+std::optional<std::uint32_t> SimulationEngine::draw_at_age(const CompiledRules& rules, const AgeRule& age,
+                                                           const property::PropertyState& state,
+                                                           RandomSource& random, DrawScratch& scratch) {
+    const AtAgeCandidates& at = rules.at_age;
+    const std::size_t count = age.end - age.begin;
+    if (scratch.keep.size() < count) scratch.keep.resize(count);
+    std::uint8_t* const keep = scratch.keep.data();
+    const condition::Snapshot snapshot(state);
+    // One loop per form of filter: no branch on the form.
+    for (std::uint32_t i = age.small_begin; i < age.small_end; ++i) {
+        keep[at.small[i].position] = condition::holds(at.small[i].filter, snapshot);
+    }
+    for (std::uint32_t i = age.full_begin; i < age.full_end; ++i) {
+        keep[at.full_positions[i]] = condition::holds_table(at.full[i], snapshot);
+    }
+    for (std::uint32_t i = age.walked_begin; i < age.walked_end; ++i) {
+        keep[at.walked[i].position] =
+            condition::run(rules.arena.tests.data(), rules.arena.pool.data(), at.walked[i].start, snapshot);
+    }
+    const double* const weights = at.weights.data() + age.begin;
+    const auto chosen = choose(keep, count, [&](std::size_t i) { return weights[i]; }, random, scratch.kept);
+    if (!chosen) return std::nullopt;
+    return at.events[age.begin + *chosen];
+}
+
+std::optional<std::int32_t> SimulationEngine::draw_event(const std::vector<std::pair<std::int32_t, double>>& list,
+                                                         property::PropertyState& state,
+                                                         RandomSource& random) const {
+    const CompiledRules& compiled = bound(state);
+    std::vector<Candidate> candidates;
+    compiled.add_candidates(list, candidates);
+    DrawScratch scratch;
+    const auto chosen = draw(compiled, candidates, state, random, scratch);
+    if (!chosen) return std::nullopt;
+    return compiled.events[*chosen].id;
 }
 
 }  // namespace sablewick::simulator

@@ -13,55 +13,58 @@ namespace sablewick::simulator {
 using property::Code;
 
 std::int32_t TriggerCounts::get(std::int32_t id) const noexcept {
-    auto it = std::lower_bound(entries_.begin(), entries_.end(), id,
-                               [](const auto& entry, std::int32_t key) { return entry.first < key; });
-    return it != entries_.end() && it->first == id ? it->second : 0;
+    if (!spaces_) return 0;
+    const std::uint32_t index = spaces_->talent(id);
+    return index == property::IdSpaces::kNone ? 0 : counts_[index];
 }
 
-void TriggerCounts::raise(std::int32_t id) {
-    auto it = std::lower_bound(entries_.begin(), entries_.end(), id,
-                               [](const auto& entry, std::int32_t key) { return entry.first < key; });
-    if (it != entries_.end() && it->first == id) {
-        it->second = property::wrapping_add(it->second, 1);
-    } else {
-        entries_.insert(it, {id, 1});
-    }
+std::size_t TriggerCounts::size() const noexcept {
+    return static_cast<std::size_t>(std::count_if(counts_.begin(), counts_.end(), [](std::int32_t n) { return n != 0; }));
+}
+
+void TriggerCounts::bind(const property::IdSpaces& spaces) {
+    spaces_ = &spaces;
+    counts_.assign(spaces.talent_count(), 0);
+}
+
+void TriggerCounts::raise_at(std::uint32_t index) noexcept {
+    counts_[index] = property::wrapping_add(counts_[index], 1);
 }
 
 void apply_effect(property::PropertyState& s, const config::EffectConfig& e, RandomSource& random) {
-    if (e.CHR != 0) s.add_value(Code::CHR, e.CHR);
-    if (e.INT != 0) s.add_value(Code::INT, e.INT);
-    if (e.STR != 0) s.add_value(Code::STR, e.STR);
-    if (e.MNY != 0) s.add_value(Code::MNY, e.MNY);
-    if (e.SPR != 0) s.add_value(Code::SPR, e.SPR);
-    if (e.LIF != 0) s.add_value(Code::LIF, e.LIF);
-    if (e.AGE != 0) s.add_value(Code::AGE, e.AGE);
+#define SABLEWICK_APPLY(name, start, host, range, value, year, effect) \
+    SABLEWICK_IF(effect, if (e.name != 0) s.add_value(Code::name, e.name);)
+    SABLEWICK_PROPERTIES(SABLEWICK_APPLY)
+#undef SABLEWICK_APPLY
     if (e.RDM != 0) s.add_random(e.RDM, random);
 }
 
 void SimulationEngine::do_talents(property::PropertyState& state, TriggerCounts& counts,
-                                  RandomSource& random,
-                                  std::vector<const config::TalentConfig*>& pending,
+                                  RandomSource& random, std::vector<const TalentRule*>& pending,
                                   std::vector<YearEntry>* out) const {
-    if (state.TLT.empty() || talents.empty()) return;
+    const CompiledRules& compiled = bound(state);
+    if (!counts.bound_to(compiled.spaces)) counts.bind(compiled.spaces);
+    if (state.TLT.empty() || compiled.talents.empty()) return;
 
     // Collect first: every condition of the pass sees the state as it was
     // before the pass. A count is raised at once, so a second copy of the
     // same id in TLT sees it.
     pending.clear();
-    for (std::int32_t id : state.TLT) {
-        auto found = talents.find(id);
-        if (found == talents.end()) continue;
-        const config::TalentConfig& talent = found->second;
-        if (counts.get(id) >= talent.max_triggers) continue;
-        if (talent.condition && talent.condition->check(state) != condition::Outcome::True) continue;
-        counts.raise(id);
-        pending.push_back(&talent);
+    const condition::Snapshot snapshot(state);
+    const std::span<const std::uint32_t> indices = state.talent_indices();
+    for (std::size_t k = 0; k < indices.size(); ++k) {
+        if (indices[k] == property::IdSpaces::kNone) continue;
+        const TalentRule& rule = compiled.talents[indices[k]];
+        if (counts.at(indices[k]) >= rule.record->max_triggers) continue;
+        if (!compiled.holds(rule.condition, snapshot)) continue;
+        counts.raise_at(indices[k]);
+        pending.push_back(&rule);
     }
 
-    for (const config::TalentConfig* talent : pending) {
-        if (out) out->push_back(YearEntry{"TLT", talent->description, talent->name, talent->grade});
-        if (talent->effect) apply_effect(state, *talent->effect, random);
+    for (const TalentRule* rule : pending) {
+        const config::TalentConfig& talent = *rule->record;
+        if (out) out->push_back(YearEntry{"TLT", talent.description, talent.name, talent.grade});
+        if (talent.effect) apply_effect(state, *talent.effect, random);
     }
 }
 
@@ -69,7 +72,7 @@ std::vector<YearEntry> SimulationEngine::do_talents(property::PropertyState& sta
                                                     TriggerCounts& counts,
                                                     RandomSource& random) const {
     std::vector<YearEntry> lines;
-    std::vector<const config::TalentConfig*> pending;
+    std::vector<const TalentRule*> pending;
     do_talents(state, counts, random, pending, &lines);
     return lines;
 }

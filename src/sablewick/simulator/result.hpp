@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "sablewick/property/properties.hpp"
+
 namespace sablewick::simulator {
 
 struct PlayHistory {
@@ -22,14 +24,11 @@ struct YearEntry {
     std::int32_t grade = 0;
 };
 
-// The six property values at the end of a year, in this order.
+// The property values a year records (properties.hpp), at its end.
 struct YearProperties {
-    std::int32_t CHR = 0;
-    std::int32_t INT = 0;
-    std::int32_t STR = 0;
-    std::int32_t MNY = 0;
-    std::int32_t SPR = 0;
-    std::int32_t LIF = 0;
+#define SABLEWICK_FIELD(name, start, host, range, value, year, effect) SABLEWICK_IF(year, std::int32_t name = 0;)
+    SABLEWICK_PROPERTIES(SABLEWICK_FIELD)
+#undef SABLEWICK_FIELD
 };
 
 struct YearRecord {

@@ -68,12 +68,7 @@ GameSession GameSession::create(SimulationResult&& result, const EmojiMap& emoji
     for (const YearRecord& record : result.years) {
         FormattedYear year;
         year.display_text = render_year_text(record.entries, emoji_map);
-        year.CHR = record.properties.CHR;
-        year.INT = record.properties.INT;
-        year.STR = record.properties.STR;
-        year.MNY = record.properties.MNY;
-        year.SPR = record.properties.SPR;
-        year.LIF = record.properties.LIF;
+        static_cast<YearProperties&>(year) = record.properties;
         year.age = record.age;
         year.is_end = record.is_end;
         session.years.push_back(std::move(year));

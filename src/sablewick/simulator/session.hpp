@@ -17,9 +17,8 @@ using SharedEmojiMap = std::shared_ptr<const EmojiMap>;
 // {0: "⚪", 1: "🔵", 2: "🟣", 3: "🟠"}
 EmojiMap default_emoji_map();
 
-struct FormattedYear {
+struct FormattedYear : YearProperties {
     std::string display_text;
-    std::int32_t CHR = 0, INT = 0, STR = 0, MNY = 0, SPR = 0, LIF = 0;
     std::int32_t age = 0;
     bool is_end = false;
 };

@@ -1,0 +1,187 @@
+#pragma once
+// The rule set in the form the yearly loop runs on, built once per
+// configuration from the engine's maps.
+//
+// A year visits hundreds of candidate events, so nothing on that road hashes
+// or chases a record: events and talents get dense numbers (by ascending
+// id), every age's event table becomes a contiguous array of candidates that
+// carry their weight and both conditions, and every condition text of the
+// configuration is bound once into one arena of tests (see
+// condition/compiled.hpp), its list tests reading bitsets over the dense
+// numbers. What a condition that does not parse means is settled here, per
+// use: an exclude or include that does not parse neither excludes nor holds
+// back; a talent, branch or achievement condition that does not parse never
+// holds. Candidates that can never be drawn (no record, no_random, an
+// exclude that always holds, an include that never does) are left out: they
+// take no part in the weights and use no random output. An event's exclude
+// and include become one program, "exclude does not hold, then include
+// holds", so a candidate costs one evaluation.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "sablewick/condition/compiled.hpp"
+#include "sablewick/condition/table.hpp"
+#include "sablewick/config/records.hpp"
+#include "sablewick/containers.hpp"
+#include "sablewick/property/state.hpp"
+
+namespace sablewick::simulator {
+
+class SimulationEngine;
+
+// A condition at its place of use: a bound program's start, or its answer.
+struct Check {
+    static constexpr std::uint32_t kNever = condition::kExitFalse;
+    static constexpr std::uint32_t kAlways = condition::kExitTrue;
+    std::uint32_t start = kAlways;
+
+    bool constant() const noexcept { return start >= kNever; }
+};
+
+struct Candidate {
+    double weight = 0.0;
+    std::uint32_t event = 0;   // dense event number
+    std::uint32_t filter = 0;  // its event's filter, in CompiledRules::tables
+};
+
+// The draw's view of every age's table while AGE is the age: each
+// candidate's filter is worked out for that age (tests of AGE settled,
+// candidates never kept left out), and the filters are grouped by their
+// form, so that each group is evaluated in a loop of its own without a
+// branch on the form; `position` is the candidate's place in its table,
+// whose order the weights are summed and walked in.
+struct AtAgeCandidates {
+    struct Small {
+        condition::SmallCondition filter;
+        std::uint32_t position = 0;
+    };
+    struct Walked {
+        std::uint32_t start = 0;  // the bound program
+        std::uint32_t position = 0;
+    };
+    std::vector<double> weights;        // in table order
+    std::vector<std::uint32_t> events;  // in table order
+    std::vector<Small> small;
+    std::vector<condition::TableCondition> full;
+    std::vector<std::uint32_t> full_positions;  // beside `full`
+    std::vector<Walked> walked;
+};
+
+struct EventRule {
+    std::int32_t id = 0;  // the map key
+    const config::EventConfig* record = nullptr;
+    // Whether the draw keeps the event: its exclude does not hold and its
+    // include does, as one condition (both are free of side effects, so one
+    // evaluation answers for the pair), in CompiledRules::tables; kNever
+    // when it never does. `filter_start` is its bound program; whether it
+    // reads AGE, and its small form when it has one, are kept for building
+    // the at-age candidates.
+    std::uint32_t filter = Check::kNever;
+    Check filter_start;
+    bool filter_reads_age = false;
+    std::optional<condition::SmallCondition> small_filter;
+    std::uint32_t branches_begin = 0, branches_end = 0;
+};
+
+struct BranchRule {
+    Check condition;
+    std::uint32_t target = property::IdSpaces::kNone;  // dense event number
+};
+
+struct TalentRule {
+    std::int32_t id = 0;  // the map key
+    const config::TalentConfig* record = nullptr;
+    Check condition;
+};
+
+struct AgeRule {
+    // Talents the age grants: (id, dense number or kNone).
+    std::uint32_t grants_begin = 0, grants_end = 0;
+    // The age's candidates, in CompiledRules::candidates, and those that can
+    // be kept while AGE is the age, in CompiledRules::at_age (weights and
+    // events from `begin`, then each group).
+    std::uint32_t candidates_begin = 0, candidates_end = 0;
+    std::uint32_t begin = 0, end = 0;
+    std::uint32_t small_begin = 0, small_end = 0;
+    std::uint32_t full_begin = 0, full_end = 0;
+    std::uint32_t walked_begin = 0, walked_end = 0;
+};
+
+struct AchievementRule {
+    const config::AchievementConfig* record = nullptr;
+    std::uint32_t condition = 0;  // in CompiledRules::tables
+    std::uint32_t group = 0;      // records sharing one own id share a group
+    std::uint32_t reads = 0;      // what the condition reads (Snapshot masks)
+    condition::Gate gate;         // holds wherever the condition does
+};
+
+class CompiledRules {
+public:
+    // Reads the engine's maps, which must not change while this is in use.
+    explicit CompiledRules(const SimulationEngine& engine);
+
+    property::IdSpaces spaces;
+    condition::TestArena arena;
+    // The conditions evaluated most often (the draw's filters, achievements)
+    // in their table form; see condition/table.hpp.
+    std::vector<condition::TableCondition> tables;
+
+    std::vector<EventRule> events;     // by dense number
+    std::vector<TalentRule> talents;   // by dense number
+    std::vector<BranchRule> branches;
+    std::vector<Candidate> candidates;
+    // A year's draw runs on its age's table, and AGE is that age unless an
+    // effect of the year's talents changed it: for that case, each table's
+    // candidates as AtAgeCandidates describes.
+    AtAgeCandidates at_age;
+    std::vector<std::pair<std::int32_t, std::uint32_t>> grants;
+    // The age rules, looked up once a year: by offset from the lowest age
+    // when the ages lie close together (an array, no hashing), else by map.
+    const AgeRule* age_rule(std::int32_t age) const noexcept {
+        if (age_slots.empty()) {
+            auto found = age_index.find(age);
+            return found == age_index.end() ? nullptr : &age_rules[found->second];
+        }
+        const std::uint32_t offset = static_cast<std::uint32_t>(age) - static_cast<std::uint32_t>(lowest_age);
+        if (offset >= age_slots.size() || age_slots[offset] == kNoAge) return nullptr;
+        return &age_rules[age_slots[offset]];
+    }
+    std::vector<AgeRule> age_rules;  // ascending age
+    static constexpr std::uint32_t kNoAge = 0xFFFFFFFFu;
+    std::int32_t lowest_age = 0;
+    std::vector<std::uint32_t> age_slots;  // by age - lowest_age
+    IdMap<std::uint32_t> age_index;        // when the ages are far apart
+
+    // By opportunity (START, TRAJECTORY, SUMMARY, END), each in the
+    // achievement map's order.
+    // Records whose condition never holds are left out.
+    std::vector<AchievementRule> achievements[4];
+    std::vector<std::int32_t> group_ids;  // own id of each group
+    IdMap<std::uint32_t> group_of;        // own id -> group
+
+
+    // Candidates of an event table, appended to `out` (for a table that is
+    // not an age's, as the tests draw from).
+    void add_candidates(std::span<const std::pair<std::int32_t, double>> table, std::vector<Candidate>& out) const;
+    // Appends `rule`'s candidates, AGE being `age`, to at_age.
+    void add_at_age(AgeRule& rule, std::int32_t age);
+
+    // The table form of a bound check, added to `tables`; its index.
+    std::uint32_t table_of(Check check);
+    // What a bound check reads (Snapshot masks).
+    std::uint32_t reads_of(Check check) const;
+
+    bool holds(Check check, const condition::Snapshot& state) const noexcept {
+        return condition::run(arena.tests.data(), arena.pool.data(), check.start, state);
+    }
+    bool holds_in_table(std::uint32_t table, const condition::Snapshot& state) const noexcept {
+        return condition::holds(tables[table], arena, state);
+    }
+};
+
+}  // namespace sablewick::simulator
