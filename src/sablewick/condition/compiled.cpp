@@ -428,6 +428,7 @@ std::uint32_t reads(const TestArena& arena, std::uint32_t start) {
             case TestKind::Mask:
             case TestKind::Set: mask |= std::uint32_t{1} << t.a; break;
             case TestKind::ListBit:
+            case TestKind::AnyBits:
             case TestKind::ListMixed:
             case TestKind::ListIds: mask |= Snapshot::kLists; break;
             case TestKind::Const: break;
@@ -443,7 +444,8 @@ bool detail::rare_test(const Test& t, const std::int32_t* pool, const Snapshot& 
     const auto kind = static_cast<property::ListKind>(t.a);
     switch (t.kind) {
         case TestKind::Range:
-        case TestKind::ListBit: break;  // run() answers these itself
+        case TestKind::ListBit:
+        case TestKind::AnyBits: break;  // run() answers these itself
         case TestKind::Mask: {
             const std::uint32_t d = static_cast<std::uint32_t>(s.values[t.a]) - static_cast<std::uint32_t>(t.x);
             return d < 64 && ((t.z >> d) & 1);
@@ -510,27 +512,14 @@ std::uint32_t CompiledCondition::bind(const property::IdSpaces& spaces, TestAren
     if (entry == kExitTrue) return if_true;
     if (entry == kExitFalse) return if_false;
 
-    // A list test whose ids are all numbered becomes a chain of single bit
-    // tests ("any of"), so first every test's place in the arena.
+    // Each test keeps its place, after the arena's tests so far.
+    const auto base = static_cast<std::uint32_t>(arena.tests.size());
+    const auto target = [&](std::uint32_t exit) {
+        return exit == kExitTrue ? if_true : exit == kExitFalse ? if_false : base + exit;
+    };
     // Scratch kept by the thread: a configuration binds thousands of
     // programs.
     thread_local std::vector<std::int32_t> bits, foreign;
-    thread_local std::vector<std::uint32_t> place;
-    place.resize(tests_.size());
-    auto next = static_cast<std::uint32_t>(arena.tests.size());
-    for (std::size_t i = 0; i < tests_.size(); ++i) {
-        place[i] = next;
-        const Test& source = tests_[i];
-        std::size_t size = 1;
-        if (source.kind == TestKind::ListIds) {
-            bound_ids(source, pool_.data() + source.x, spaces, bits, foreign);
-            if (foreign.empty() && !bits.empty()) size = bits.size();
-        }
-        next += static_cast<std::uint32_t>(size);
-    }
-    const auto target = [&](std::uint32_t exit) {
-        return exit == kExitTrue ? if_true : exit == kExitFalse ? if_false : place[exit];
-    };
 
     for (const Test& source : tests_) {
         Test t = source;
@@ -546,18 +535,17 @@ std::uint32_t CompiledCondition::bind(const property::IdSpaces& spaces, TestAren
                 bound_ids(source, pool_.data() + source.x, spaces, bits, foreign);
                 if (bits.empty() && foreign.empty()) {
                     t.kind = TestKind::Const;  // shares nothing with any list it can meet
+                } else if (foreign.empty() && bits.size() == 1) {
+                    t.kind = TestKind::ListBit;
+                    t.a = 0;
+                    t.x = bits.front();
+                    t.z = 0;
                 } else if (foreign.empty()) {
-                    // bits[0] or bits[1] or ...: each failing bit leads on to the next.
-                    for (std::size_t k = 0; k < bits.size(); ++k) {
-                        Test bit = t;
-                        bit.kind = TestKind::ListBit;
-                        bit.a = 0;
-                        bit.x = bits[k];
-                        bit.z = 0;
-                        if (k + 1 < bits.size()) bit.on_false = static_cast<std::uint32_t>(arena.tests.size() + 1);
-                        arena.tests.push_back(bit);
-                    }
-                    continue;
+                    t.kind = TestKind::AnyBits;
+                    t.a = 0;
+                    t.x = static_cast<std::int32_t>(arena.pool.size());
+                    t.z = bits.size();
+                    arena.pool.insert(arena.pool.end(), bits.begin(), bits.end());
                 } else {
                     t.kind = TestKind::ListMixed;
                     t.x = static_cast<std::int32_t>(arena.pool.size());
@@ -572,7 +560,7 @@ std::uint32_t CompiledCondition::bind(const property::IdSpaces& spaces, TestAren
         }
         arena.tests.push_back(t);
     }
-    return place[entry];
+    return base + entry;
 }
 
 }  // namespace sablewick::condition

@@ -65,6 +65,7 @@ enum class TestKind : std::uint8_t {
     Range,      // value a - x <= z (unsigned, wrapping): in [x, x + z]
     Mask,       // value a - x in 0..63 with that bit of the 64-bit mask z
     ListBit,    // bound: bit x of the state's list bits (IdSpaces::bit_base)
+    AnyBits,    // bound: any of the z bits pool[x ..] of the state's list bits
     Set,        // value a among the z sorted ids pool[x ..]
     ListMixed,  // bound: pool[x] = n bits, pool[x + 1] = m ids of list a the spaces lack, then both
     ListIds,    // unbound: list a shares an id with the z sorted ids pool[x ..]
@@ -113,7 +114,18 @@ inline bool bit_of(const std::uint64_t* bits, std::uint32_t index) noexcept {
     return (bits[index >> 6] >> (index & 63)) & 1;
 }
 
-// Every kind but Range and ListBit.
+// Whether any of `count` bits is set: every bit read, one answer, no branch
+// per bit (which one is set varies from test to test and mispredicts).
+inline bool any_bit(const std::uint64_t* bits, const std::int32_t* indices, std::uint64_t count) noexcept {
+    std::uint64_t any = 0;
+    for (std::uint64_t k = 0; k < count; ++k) {
+        const auto index = static_cast<std::uint32_t>(indices[k]);
+        any |= bits[index >> 6] >> (index & 63);
+    }
+    return any & 1;
+}
+
+// Every kind but Range, ListBit and AnyBits.
 bool rare_test(const Test& t, const std::int32_t* pool, const Snapshot& s) noexcept;
 
 }  // namespace detail
@@ -129,6 +141,8 @@ bool rare_test(const Test& t, const std::int32_t* pool, const Snapshot& s) noexc
             holds = static_cast<std::uint32_t>(s.values[t.a]) - static_cast<std::uint32_t>(t.x) <= t.z;
         } else if (t.kind == TestKind::ListBit) {
             holds = detail::bit_of(s.bits, static_cast<std::uint32_t>(t.x));
+        } else if (t.kind == TestKind::AnyBits) {
+            holds = detail::any_bit(s.bits, pool + t.x, t.z);
         } else {
             holds = detail::rare_test(t, pool, s);
         }

@@ -69,27 +69,48 @@ TableCondition tabulate(const TestArena& arena, std::uint32_t start, std::option
         return program;
     };
 
-    // The tests the program can reach, each given a slot; a test on the
+    // The tests the program can reach, each given its slots; a test on the
     // fixed value has a known outcome, takes no slot and leads one way.
-    constexpr int kKnownFalse = -2, kKnownTrue = -1;
     // At most kMaxReached tests (those with a known outcome among them);
     // a program that reaches more is walked.
     constexpr std::size_t kMaxReached = 32;
-    SmallList<std::uint32_t, kMaxReached> reached;
-    SmallList<int, kMaxReached> slot_of;  // parallel to reached
-    reached.push_back(start);
+    struct Reached {
+        std::uint32_t pc;
+        // The combinations of slot results in which the test holds; for a
+        // known outcome all of them or none.
+        Combinations holds;
+        bool known;
+    };
+    SmallList<Reached, kMaxReached> reached;
+    reached.push_back({start, {}, false});
     int ranges = 0, bits = 0;  // range slots 1.. taken; bit slots taken
     bool slot0_used = false, mask_used = false;
     bool overflow = false;
+    const auto find = [&reached](std::uint32_t pc) {
+        return static_cast<std::size_t>(
+            std::find_if(reached.begin(), reached.end(), [pc](const Reached& r) { return r.pc == pc; }) -
+            reached.begin());
+    };
     const auto reach = [&](std::uint32_t next) {
-        if (next < kExitFalse && std::find(reached.begin(), reached.end(), next) == reached.end()) {
-            overflow = overflow || !reached.push_back(next);
+        if (next < kExitFalse && find(next) == reached.size()) {
+            overflow = overflow || !reached.push_back({next, {}, false});
         }
     };
+    // A bit slot for list bit `bit`: the bit lands at the slot's place in
+    // the index once its word is rotated.
+    const auto bit_slot = [&](std::uint32_t bit) -> std::optional<int> {
+        if (bits == TableCondition::kBits || (bit >> 6) > 0xFFFF) return std::nullopt;
+        const int place = TableCondition::kRanges + bits;
+        out.word[bits] = static_cast<std::uint16_t>(bit >> 6);
+        out.rotate[bits] = static_cast<std::uint8_t>(((bit & 63) - static_cast<std::uint32_t>(place)) & 63);
+        ++bits;
+        return place;
+    };
     for (std::size_t i = 0; i < reached.size(); ++i) {
-        const Test& t = arena.tests[reached[i]];
+        const Test& t = arena.tests[reached[i].pc];
         if (const std::optional<bool> known = fixed_outcome(t, fixed)) {
-            slot_of.push_back(*known ? kKnownTrue : kKnownFalse);
+            reached[i].known = true;
+            reached[i].holds = *known ? kAllCombinations : Combinations{};
             reach(*known ? t.on_true : t.on_false);
             if (overflow) return walked();
             continue;
@@ -117,16 +138,20 @@ TableCondition tabulate(const TestArena& arena, std::uint32_t start, std::option
             }
             out.value[slot] = t.a;
             out.lo[slot] = t.x;
-            slot_of.push_back(slot);
+            reached[i].holds = kSlotHolds[slot];
         } else if (t.kind == TestKind::ListBit) {
-            const auto bit = static_cast<std::uint32_t>(t.x);
-            if (bits == TableCondition::kBits || (bit >> 6) > 0xFFFF) return walked();
-            // The bit lands at the slot's place once the word is rotated.
-            const int place = TableCondition::kRanges + bits;
-            out.word[bits] = static_cast<std::uint16_t>(bit >> 6);
-            out.rotate[bits] = static_cast<std::uint8_t>(((bit & 63) - static_cast<std::uint32_t>(place)) & 63);
-            slot_of.push_back(place);
-            ++bits;
+            const std::optional<int> place = bit_slot(static_cast<std::uint32_t>(t.x));
+            if (!place) return walked();
+            reached[i].holds = kSlotHolds[*place];
+        } else if (t.kind == TestKind::AnyBits) {
+            // Any of its bits: a slot each, holding where one of them does.
+            Combinations any{};
+            for (std::uint64_t k = 0; k < t.z; ++k) {
+                const std::optional<int> place = bit_slot(static_cast<std::uint32_t>(arena.pool[t.x + k]));
+                if (!place) return walked();
+                any = unite(any, kSlotHolds[*place]);
+            }
+            reached[i].holds = any;
         } else {
             return walked();
         }
@@ -140,19 +165,15 @@ TableCondition tabulate(const TestArena& arena, std::uint32_t start, std::option
     // all that lead to it; the table is the set that reaches the true exit.
     Combinations arriving[kMaxReached] = {};
     std::uint32_t waiting[kMaxReached] = {};  // unprocessed tests leading here
-    const auto at = [&reached](std::uint32_t pc) {
-        return static_cast<std::size_t>(std::find(reached.begin(), reached.end(), pc) - reached.begin());
-    };
     const auto exits = [&](std::size_t k) -> std::array<std::uint32_t, 2> {
-        const Test& t = arena.tests[reached[k]];
+        const Test& t = arena.tests[reached[k].pc];
         // A known outcome leads one way only; the other exit was not reached.
-        if (slot_of[k] == kKnownTrue) return {t.on_true, kExitFalse};
-        if (slot_of[k] == kKnownFalse) return {t.on_false, kExitFalse};
+        if (reached[k].known) return {reached[k].holds[0] ? t.on_true : t.on_false, kExitFalse};
         return {t.on_true, t.on_false};
     };
     for (std::size_t k = 0; k < reached.size(); ++k) {
         for (std::uint32_t next : exits(k)) {
-            if (next < kExitFalse) ++waiting[at(next)];
+            if (next < kExitFalse) ++waiting[find(next)];
         }
     }
     arriving[0] = kAllCombinations;
@@ -163,7 +184,7 @@ TableCondition tabulate(const TestArena& arena, std::uint32_t start, std::option
         if (next == kExitTrue) {
             holds = unite(holds, combinations);
         } else if (next < kExitFalse) {
-            const std::size_t k = at(next);
+            const std::size_t k = find(next);
             arriving[k] = unite(arriving[k], combinations);
             if (--waiting[k] == 0) ready.push_back(k);
         }
@@ -172,12 +193,11 @@ TableCondition tabulate(const TestArena& arena, std::uint32_t start, std::option
         const std::size_t k = ready.back();
         ready.pop_back();
         const std::array<std::uint32_t, 2> next = exits(k);
-        const int slot = slot_of[k];
-        if (slot < 0) {
+        if (reached[k].known) {
             send(next[0], arriving[k]);
         } else {
-            send(next[0], intersect(arriving[k], kSlotHolds[slot]));
-            send(next[1], intersect(arriving[k], complement(kSlotHolds[slot])));
+            send(next[0], intersect(arriving[k], reached[k].holds));
+            send(next[1], intersect(arriving[k], complement(reached[k].holds)));
         }
     }
     out.table[0] = holds[0];
