@@ -1,10 +1,10 @@
 #include "field_access.hpp"
 
-#include <climits>
 #include <string>
 #include <string_view>
 
 #include "conversions.hpp"
+#include "sablewick/condition/value_parser.hpp"
 
 namespace sablewick::py {
 
@@ -79,28 +79,8 @@ PyRef get_attr_opt(PyObject* record, const FieldName& name) {
 
 }  // namespace config
 
-namespace {
-
-// Optional sign, then one or more ASCII digits, within the int32 range.
-std::optional<std::int32_t> parse_decimal_i32(std::string_view text) {
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    if (text.empty()) return std::nullopt;
-    long long magnitude = 0;
-    const long long limit = negative ? -static_cast<long long>(INT32_MIN) : INT32_MAX;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        magnitude = magnitude * 10 + (c - '0');
-        if (magnitude > limit) return std::nullopt;
-    }
-    return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
-}
-
-}  // namespace
-
+// A text key is read with the grammar of an integer in a condition: an
+// optional sign, one or more ASCII digits, within the signed 32-bit range.
 std::optional<std::int32_t> resolve_map_key(PyObject* key, const char* prefix) {
     if (std::optional<std::int32_t> id = to_i32(key)) return id;
     PyErr_Clear();
@@ -112,7 +92,7 @@ std::optional<std::int32_t> resolve_map_key(PyObject* key, const char* prefix) {
     const char* utf8 = PyUnicode_AsUTF8AndSize(key, &size);
     if (!utf8) return std::nullopt;  // UnicodeEncodeError
     if (std::optional<std::int32_t> id =
-            parse_decimal_i32(std::string_view(utf8, static_cast<std::size_t>(size)))) {
+            condition::parse_int(std::string_view(utf8, static_cast<std::size_t>(size)))) {
         return id;
     }
     PyRef message = PyRef::steal(PyUnicode_FromFormat("%s%U", prefix, key));

@@ -5,6 +5,7 @@
 #include "sablewick/property/state.hpp"
 #include "sablewick/random.hpp"
 #include "sablewick/simulator/engine.hpp"
+#include "sablewick/weighted_pick.hpp"
 
 namespace sablewick::simulator {
 
@@ -37,15 +38,10 @@ std::optional<std::size_t> choose(const std::uint8_t* keep, std::size_t count, W
         last += keep[i];
         total += weight_if(weight_of(i), keep[i] != 0);
     }
-    // NaN is not <= 0: it goes on to the draw, where the last candidate wins.
-    if (last == first || total <= 0.0) return std::nullopt;
-
-    double target = total * random.next_unit();
-    for (const std::uint32_t* k = first; k != last; ++k) {
-        target -= weight_of(*k);
-        if (target <= 0.0) return *k;
-    }
-    return last[-1];
+    const auto chosen =
+        pick_weighted(static_cast<std::size_t>(last - first), total, [&](std::size_t k) { return weight_of(first[k]); }, random);
+    if (!chosen) return std::nullopt;
+    return first[*chosen];
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "sablewick/condition/value_parser.hpp"
 #include "sablewick/random.hpp"
+#include "sablewick/weighted_pick.hpp"
 
 namespace sablewick::talent::replacer {
 namespace {
@@ -112,17 +113,10 @@ std::int32_t follow_chain(std::int32_t id, HeldIndex& held, const TalentMap& tal
         if (candidates.empty()) break;
         double total = 0.0;
         for (const auto& candidate : candidates) total += candidate.second;
-        if (total <= 0.0) break;  // NaN goes on to the draw
-
-        double target = total * random.next_unit();
-        std::int32_t chosen = candidates.back().first;
-        for (const auto& [candidate, weight] : candidates) {
-            target -= weight;
-            if (target <= 0.0) {
-                chosen = candidate;
-                break;
-            }
-        }
+        const auto pick =
+            pick_weighted(candidates.size(), total, [&](std::size_t i) { return candidates[i].second; }, random);
+        if (!pick) break;
+        const std::int32_t chosen = candidates[*pick].first;
         result = chosen;
         if (static_cast<int>(drawn.size()) + 1 == kMaxReplacementDepth) break;
         drawn.push_back(chosen);
