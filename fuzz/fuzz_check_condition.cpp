@@ -101,6 +101,10 @@ bool bound_answer(std::string_view text, const PropertyState& state, const sable
     const condition::TableCondition table = condition::tabulate(arena, start);
     FUZZ_EXPECT(condition::holds(table, arena, snapshot) == walked);
     if (const auto small = condition::shrink(table)) FUZZ_EXPECT(condition::holds(*small, snapshot) == walked);
+    if (table.walked != condition::TableCondition::kWalked) {
+        const condition::FixedValue age{static_cast<std::uint8_t>(sablewick::property::Code::AGE), bound.AGE};
+        FUZZ_EXPECT(condition::holds_table(condition::fix_value(table, age), snapshot) == walked);
+    }
     return walked;
 }
 

@@ -54,6 +54,12 @@ bool bound_answer(const CompiledCondition& compiled, const PropertyState& state)
     if (const auto small = sablewick::condition::shrink(table)) {
         EXPECT_EQ(walked, sablewick::condition::holds(*small, snapshot)) << "walk and small table disagree";
     }
+    // With the age known ahead, as the draw's tables of one age are.
+    if (table.walked != sablewick::condition::TableCondition::kWalked) {
+        const sablewick::condition::FixedValue age{static_cast<std::uint8_t>(sablewick::property::Code::AGE), bound.AGE};
+        EXPECT_EQ(walked, sablewick::condition::holds_table(sablewick::condition::fix_value(table, age), snapshot))
+            << "walk and table with the age fixed disagree";
+    }
     return walked;
 }
 

@@ -205,6 +205,26 @@ TableCondition tabulate(const TestArena& arena, std::uint32_t start, std::option
     return out;
 }
 
+TableCondition fix_value(const TableCondition& c, FixedValue fixed) noexcept {
+    TableCondition out = c;
+    for (int slot = 0; slot < TableCondition::kRanges; ++slot) {
+        if (c.value[slot] != fixed.value) continue;
+        // The slot's result for that value, as holds_table works it out.
+        const std::uint32_t d = static_cast<std::uint32_t>(fixed.is) - static_cast<std::uint32_t>(c.lo[slot]);
+        bool result = d <= c.span[slot];
+        if (slot == 0) result = result && ((c.mask >> (d & 63)) & 1);
+        // Every index takes the answer of its twin with the slot's bit set
+        // to the result.
+        const unsigned shift = 1u << slot;
+        for (int w = 0; w < 2; ++w) {
+            const std::uint64_t holds = kSlotHolds[slot][w];
+            std::uint64_t& word = out.table[w];
+            word = result ? (word & holds) | ((word & holds) >> shift) : (word & ~holds) | ((word & ~holds) << shift);
+        }
+    }
+    return out;
+}
+
 Gate gate_of(const TableCondition& c) noexcept {
     if (c.walked == TableCondition::kWalked) return {};
     for (int slot = 0; slot < TableCondition::kRanges; ++slot) {

@@ -66,6 +66,12 @@ struct FixedValue {
 // only where that value is as given: its tests need no slot.
 TableCondition tabulate(const TestArena& arena, std::uint32_t start, std::optional<FixedValue> fixed = std::nullopt);
 
+// The table `c` (not a walked one) where the value `fixed` names is as
+// given: the slots that read it answer as they would for that value, so the
+// table no longer depends on them. Agrees with tabulate(..., fixed) on every
+// state whose value is as given, and costs a few bit operations.
+TableCondition fix_value(const TableCondition& c, FixedValue fixed) noexcept;
+
 // True for a table that never holds.
 bool never_holds(const TableCondition& c) noexcept;
 

@@ -90,12 +90,7 @@ void PropertyState::add_random(std::int32_t delta, RandomSource& random) {
 }
 
 IdSpaces::IdSpaces(std::vector<std::int32_t> events, std::vector<std::int32_t> talents)
-    : events_(std::move(events)), talents_(std::move(talents)) {
-    for (std::vector<std::int32_t>* ids : {&events_, &talents_}) {
-        std::sort(ids->begin(), ids->end());
-        ids->erase(std::unique(ids->begin(), ids->end()), ids->end());
-    }
-}
+    : events_(std::move(events)), talents_(std::move(talents)) {}
 
 std::uint32_t IdSpaces::bit_base(ListKind kind) const noexcept {
     const auto talent_bits = static_cast<std::uint32_t>((talents_.size() + 63) / 64 * 64);

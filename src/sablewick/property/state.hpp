@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sablewick/containers.hpp"
+#include "sablewick/dense_index.hpp"
 #include "sablewick/property/code.hpp"
 #include "sablewick/property/properties.hpp"
 
@@ -27,14 +28,14 @@ enum class ListKind : std::uint8_t { TLT, EVT, AEVT, ATLT };
 // configuration's ids (ascending); ids it lacks have no number.
 class IdSpaces {
 public:
-    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kNone = DenseIndex::kNone;
 
     IdSpaces() = default;
     // Any order, duplicates allowed.
     IdSpaces(std::vector<std::int32_t> events, std::vector<std::int32_t> talents);
 
-    std::uint32_t event(std::int32_t id) const noexcept { return rank(events_, id); }
-    std::uint32_t talent(std::int32_t id) const noexcept { return rank(talents_, id); }
+    std::uint32_t event(std::int32_t id) const noexcept { return events_.rank(id); }
+    std::uint32_t talent(std::int32_t id) const noexcept { return talents_.rank(id); }
     std::size_t event_count() const noexcept { return events_.size(); }
     std::size_t talent_count() const noexcept { return talents_.size(); }
 
@@ -45,21 +46,8 @@ public:
     std::uint32_t bit_words() const noexcept;
 
 private:
-    // A binary search (no hashing, and no key can be made to collide),
-    // with selects rather than branches, which would mispredict.
-    static std::uint32_t rank(const std::vector<std::int32_t>& ids, std::int32_t id) noexcept {
-        const std::int32_t* base = ids.data();
-        std::size_t count = ids.size();
-        if (count == 0) return kNone;
-        while (count > 1) {
-            const std::size_t half = count / 2;
-            base = base[half] <= id ? base + half : base;
-            count -= half;
-        }
-        return *base == id ? static_cast<std::uint32_t>(base - ids.data()) : kNone;
-    }
-    std::vector<std::int32_t> events_;   // ascending
-    std::vector<std::int32_t> talents_;  // ascending
+    DenseIndex events_;
+    DenseIndex talents_;
 };
 
 // The int32 fields of a life: every property (properties.hpp) at its start

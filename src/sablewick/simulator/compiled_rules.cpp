@@ -139,21 +139,7 @@ CompiledRules::CompiledRules(const SimulationEngine& engine) {
         add_at_age(rule, age);
         age_rules.push_back(rule);
     }
-    // An array over the ages' range unless they are spread thin.
-    if (!age_keys.empty()) {
-        const std::uint64_t range =
-            static_cast<std::uint64_t>(static_cast<std::int64_t>(age_keys.back()) - age_keys.front()) + 1;
-        if (range <= 4 * age_keys.size() + 1024) {
-            lowest_age = age_keys.front();
-            age_slots.assign(range, kNoAge);
-            for (std::uint32_t i = 0; i < age_keys.size(); ++i) {
-                age_slots[static_cast<std::uint32_t>(age_keys[i]) - static_cast<std::uint32_t>(lowest_age)] = i;
-            }
-        } else {
-            age_index.reserve(age_keys.size());
-            for (std::uint32_t i = 0; i < age_keys.size(); ++i) age_index.emplace(age_keys[i], i);
-        }
-    }
+    ages = DenseIndex(age_keys);
 
     for (const auto& [key, record] : engine.achievements) {
         (void)key;
@@ -203,9 +189,13 @@ void CompiledRules::add_at_age(AgeRule& rule, std::int32_t age) {
         const Candidate& candidate = candidates[c];
         const EventRule& event = events[candidate.event];
         const std::uint32_t start = event.filter_start.start;
-        // A filter that does not read AGE is the event's own.
+        // A filter that does not read AGE is the event's own; one that does
+        // has its AGE tests answered, from its table where it has one.
+        const condition::TableCondition& own = tables[event.filter];
         const condition::TableCondition filter =
-            event.filter_reads_age ? condition::tabulate(arena, start, fixed) : tables[event.filter];
+            !event.filter_reads_age                             ? own
+            : own.walked == condition::TableCondition::kWalked ? condition::tabulate(arena, start, fixed)
+                                                                : condition::fix_value(own, fixed);
         if (condition::never_holds(filter)) continue;
         const auto position = static_cast<std::uint32_t>(out.weights.size() - rule.begin);
         out.weights.push_back(candidate.weight);

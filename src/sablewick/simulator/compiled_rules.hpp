@@ -29,6 +29,7 @@
 #include "sablewick/condition/table.hpp"
 #include "sablewick/config/records.hpp"
 #include "sablewick/containers.hpp"
+#include "sablewick/dense_index.hpp"
 #include "sablewick/property/state.hpp"
 
 namespace sablewick::simulator {
@@ -157,22 +158,13 @@ public:
     // candidates as AtAgeCandidates describes.
     AtAgeCandidates at_age;
     std::vector<std::pair<std::int32_t, std::uint32_t>> grants;
-    // The age rules, looked up once a year: by offset from the lowest age
-    // when the ages lie close together (an array, no hashing), else by map.
+    // The age rules, looked up once a year by the age's rank among the ages.
     const AgeRule* age_rule(std::int32_t age) const noexcept {
-        if (age_slots.empty()) {
-            auto found = age_index.find(age);
-            return found == age_index.end() ? nullptr : &age_rules[found->second];
-        }
-        const std::uint32_t offset = static_cast<std::uint32_t>(age) - static_cast<std::uint32_t>(lowest_age);
-        if (offset >= age_slots.size() || age_slots[offset] == kNoAge) return nullptr;
-        return &age_rules[age_slots[offset]];
+        const std::uint32_t rank = ages.rank(age);
+        return rank == DenseIndex::kNone ? nullptr : &age_rules[rank];
     }
-    std::vector<AgeRule> age_rules;  // ascending age
-    static constexpr std::uint32_t kNoAge = 0xFFFFFFFFu;
-    std::int32_t lowest_age = 0;
-    std::vector<std::uint32_t> age_slots;  // by age - lowest_age
-    IdMap<std::uint32_t> age_index;        // when the ages are far apart
+    DenseIndex ages;
+    std::vector<AgeRule> age_rules;  // by rank, ascending age
 
     // By opportunity (START, TRAJECTORY, SUMMARY, END), each in the
     // achievement map's order.
