@@ -1,7 +1,5 @@
 #include "sablewick/achievement/checker.hpp"
 
-#include <bit>
-
 namespace sablewick::achievement::checker {
 
 std::vector<simulator::AchievementInfo> check_achievements(config::Opportunity opportunity,
@@ -10,23 +8,24 @@ std::vector<simulator::AchievementInfo> check_achievements(config::Opportunity o
                                                            const simulator::CompiledRules& rules,
                                                            std::uint32_t changed) {
     std::vector<simulator::AchievementInfo> found;
-    const simulator::OpportunityRules& at = rules.achievements[static_cast<std::size_t>(opportunity)];
-    // The records that read something that changed, as a bitmap walked in
-    // order; a record whose gate fails cannot be met now.
-    std::vector<std::uint64_t>& asked = achieved.scratch();
-    asked.assign(at.words, 0);
-    for (std::uint32_t parts = changed & condition::Snapshot::kEverything; parts != 0; parts &= parts - 1) {
-        const std::uint64_t* readers = at.readers_of(static_cast<unsigned>(std::countr_zero(parts)));
-        for (std::size_t w = 0; w < at.words; ++w) asked[w] |= readers[w];
+    const std::vector<simulator::AchievementRule>& rules_of = rules.achievements[static_cast<std::size_t>(opportunity)];
+    // First the records to ask, gathered without a branch on each (whether
+    // one is asked varies from record to record), then the asking. A record
+    // whose gate fails cannot be met now, and need not be asked.
+    std::vector<std::uint32_t>& asked = achieved.scratch();
+    asked.resize(rules_of.size());
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < rules_of.size(); ++i) {
+        const simulator::AchievementRule& rule = rules_of[i];
+        asked[count] = static_cast<std::uint32_t>(i);
+        count += static_cast<std::size_t>((rule.reads & changed) != 0) & !achieved.has_group(rule.group) &
+                 rule.gate.holds(state);
     }
-    for (std::size_t w = 0; w < at.words; ++w) {
-        for (std::uint64_t bits = asked[w]; bits != 0; bits &= bits - 1) {
-            const simulator::AchievementRule& rule = at.rules[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))];
-            if (achieved.has_group(rule.group) || !rule.gate.holds(state)) continue;
-            if (!rules.holds_in_table(rule.condition, state)) continue;
-            const config::AchievementConfig& record = *rule.record;
-            found.push_back({record.name, record.description, record.id, record.grade});
-        }
+    for (std::size_t k = 0; k < count; ++k) {
+        const simulator::AchievementRule& rule = rules_of[asked[k]];
+        if (!rules.holds_in_table(rule.condition, state)) continue;
+        const config::AchievementConfig& record = *rule.record;
+        found.push_back({record.name, record.description, record.id, record.grade});
     }
     return found;
 }

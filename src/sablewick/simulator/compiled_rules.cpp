@@ -149,20 +149,8 @@ CompiledRules::CompiledRules(const SimulationEngine& engine) {
         auto [group, added] = group_of.try_emplace(record.id, static_cast<std::uint32_t>(group_ids.size()));
         if (added) group_ids.push_back(record.id);
         const std::uint32_t table = table_of(condition);
-        achievements[static_cast<std::size_t>(*record.opportunity_kind)].rules.push_back(
+        achievements[static_cast<std::size_t>(*record.opportunity_kind)].push_back(
             {&record, table, group->second, reads_of(condition), condition::gate_of(tables[table])});
-    }
-    for (OpportunityRules& opportunity : achievements) opportunity.index();
-}
-
-void OpportunityRules::index() {
-    words = (rules.size() + 63) / 64;
-    readers.assign(kParts * words, 0);
-    for (std::size_t r = 0; r < rules.size(); ++r) {
-        for (std::uint32_t reads = rules[r].reads; reads != 0; reads &= reads - 1) {
-            const auto part = static_cast<unsigned>(std::countr_zero(reads));
-            readers[part * words + r / 64] |= std::uint64_t{1} << (r % 64);
-        }
     }
 }
 

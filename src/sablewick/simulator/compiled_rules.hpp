@@ -17,7 +17,6 @@
 // and include become one program, "exclude does not hold, then include
 // holds", so a candidate costs one evaluation.
 
-#include <bit>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -122,22 +121,6 @@ struct AchievementRule {
     condition::Gate gate;         // holds wherever the condition does
 };
 
-// The achievements of one opportunity, in the achievement map's order, and
-// for each part of a life a Snapshot can tell changed (bit k of its masks)
-// the achievements that read it, as a bitmap over `rules`: a check asks only
-// the achievements that read something that changed, in their order,
-// without visiting the others.
-struct OpportunityRules {
-    static constexpr unsigned kParts = std::bit_width(condition::Snapshot::kEverything);
-    std::vector<AchievementRule> rules;
-    std::size_t words = 0;               // of one bitmap
-    std::vector<std::uint64_t> readers;  // kParts bitmaps, one after the other
-
-    const std::uint64_t* readers_of(unsigned part) const noexcept { return readers.data() + part * words; }
-    // Fills `readers` from the rules' masks.
-    void index();
-};
-
 class CompiledRules {
 public:
     // Reads the engine's maps, which must not change while this is in use.
@@ -169,7 +152,7 @@ public:
     // By opportunity (START, TRAJECTORY, SUMMARY, END), each in the
     // achievement map's order.
     // Records whose condition never holds are left out.
-    OpportunityRules achievements[4];
+    std::vector<AchievementRule> achievements[4];
     std::vector<std::int32_t> group_ids;  // own id of each group
     IdMap<std::uint32_t> group_of;        // own id -> group
 

@@ -57,12 +57,12 @@ public:
     bool has_group(std::uint32_t group) const noexcept { return done_[group] != 0; }
     void add(std::int32_t id);
     // Room for the achievement checks of this life to work in.
-    std::vector<std::uint64_t>& scratch() const noexcept { return scratch_; }
+    std::vector<std::uint32_t>& scratch() const noexcept { return scratch_; }
 
 private:
     const CompiledRules& rules_;
     std::vector<std::uint8_t> done_;
-    mutable std::vector<std::uint64_t> scratch_;
+    mutable std::vector<std::uint32_t> scratch_;
 };
 
 class SimulationEngine {
