@@ -16,8 +16,10 @@
 #include <thread>
 #include <vector>
 
+#include "alloc_counter.hpp"
 #include "python/async_pool.hpp"
 #include "python/config_lock.hpp"
+#include "python/handover_queue.hpp"
 
 namespace {
 
@@ -192,6 +194,69 @@ TEST(AsyncPool, AQueuedJobWaitsForAWaitingWriterAndReadsWhatItStored) {
     writer.join();
     ASSERT_TRUE(eventually([&] { return seen.load() != 0; }));
     EXPECT_EQ(seen.load(), 2);
+}
+
+namespace completer = sablewick::py::completer;
+
+struct Finished {
+    int id = 0;
+    Finished* next_ready = nullptr;
+};
+
+// Hands its item over from a pool thread with the heap exhausted, as a
+// finished life is handed to the completion thread.
+class HandOverJob final : public pool::Job {
+public:
+    HandOverJob(completer::HandOverQueue<Finished>& queue, std::unique_ptr<Finished> item,
+                std::atomic<int>& handed)
+        : queue_(queue), item_(std::move(item)), handed_(handed) {}
+    void run(pool::TaskId) override {
+        {
+            sablewick::bench::RefuseAllocations refuse;
+            queue_.hand_over(std::move(item_));
+        }
+        ++handed_;
+    }
+
+private:
+    completer::HandOverQueue<Finished>& queue_;
+    std::unique_ptr<Finished> item_;
+    std::atomic<int>& handed_;
+};
+
+TEST(AsyncPool, AHandOverWithTheHeapExhaustedLosesNothing) {
+    pool::ThreadPool& threads = leaked_pool(1, 10s, 1);
+    completer::HandOverQueue<Finished> queue;
+    std::vector<int> received;
+    std::thread completion([&] {
+        completer::ReadyList<Finished> batch;
+        for (;;) {
+            queue.take_all(batch);
+            while (std::unique_ptr<Finished> item = batch.pop_front()) {
+                if (item->id < 0) return;
+                received.push_back(item->id);
+            }
+        }
+    });
+    // Several of the blocks a growing queue would allocate.
+    constexpr int kItems = 300;
+    std::atomic<int> handed{0};
+    std::vector<int> expected;
+    for (int i = 1; i <= kItems; ++i) {
+        submit(threads, std::make_unique<HandOverJob>(queue, std::make_unique<Finished>(i), handed));
+        expected.push_back(i);
+    }
+    const bool all_handed = eventually([&] { return handed.load() == kItems; });
+    queue.hand_over(std::make_unique<Finished>(-1));  // ends the completion thread
+    completion.join();
+    EXPECT_TRUE(all_handed) << handed.load();
+    EXPECT_EQ(received, expected);
+
+    // ...and the pool goes on.
+    std::atomic<bool> ran{false};
+    submit(threads, job([&](pool::TaskId) { ran = true; }));
+    EXPECT_TRUE(eventually([&] { return ran.load(); }));
+    EXPECT_EQ(threads.stats().threads, 1u);
 }
 
 TEST(AsyncPool, KeepAliveCountFromTheEnvironmentText) {
