@@ -98,15 +98,18 @@ std::string spawn_error_text(int error) {
 
 int ThreadPool::start_thread() {
     // Threads beyond the keep-alive count yield to the rest of the process.
-    const bool lowered = threads_ >= keep_alive_;
+    const bool kept = kept_ < keep_alive_;
     const int error = start_named_thread(
-        lowered ? &ThreadPool::lowered_thread_main : &ThreadPool::thread_main, this);
-    if (error == 0) ++threads_;
+        kept ? &ThreadPool::kept_thread_main : &ThreadPool::lowered_thread_main, this);
+    if (error == 0) {
+        ++threads_;
+        if (kept) ++kept_;
+    }
     return error;
 }
 
-void* ThreadPool::thread_main(void* self) {
-    static_cast<ThreadPool*>(self)->work();
+void* ThreadPool::kept_thread_main(void* self) {
+    static_cast<ThreadPool*>(self)->work(true);
     return nullptr;
 }
 
@@ -116,24 +119,28 @@ void* ThreadPool::lowered_thread_main(void* self) {
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, tid);
     if (errno == 0) setpriority(PRIO_PROCESS, tid, std::min(nice + kThreadNiceIncrement, 19));
-    return thread_main(self);
+    static_cast<ThreadPool*>(self)->work(false);
+    return nullptr;
 }
 
 // Catching the forced unwind of pthread_exit by reference trips UBSan's null
 // check (the unwinder's exception has no object); the catch is still right.
-__attribute__((no_sanitize("null"))) void ThreadPool::work() {
-    // Keeps the count right when the thread is ended by forced unwinding
-    // (pthread_exit from inside a job).
+__attribute__((no_sanitize("null"))) void ThreadPool::work(bool kept) {
+    // Keeps the counts right when the thread is ended by forced unwinding
+    // (pthread_exit from inside a job); a kept thread's place then goes to
+    // the next thread started.
     struct Departure {
         ThreadPool& pool;
+        bool kept;
         bool counted = false;
         ~Departure() {
             if (!counted) {
                 std::lock_guard lock(pool.mutex_);
                 --pool.threads_;
+                if (kept) --pool.kept_;
             }
         }
-    } departure{*this};
+    } departure{*this, kept};
 
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -149,7 +156,9 @@ __attribute__((no_sanitize("null"))) void ThreadPool::work() {
             }
             --idle_;
             if (timed_out) {
-                if (threads_ > keep_alive_) {
+                // Only the lowered threads leave: whichever threads finish
+                // first, the ones that remain run at full priority.
+                if (!kept) {
                     --threads_;
                     departure.counted = true;
                     return;

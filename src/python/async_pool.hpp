@@ -5,8 +5,8 @@
 //
 // Threads are raw pthreads (a job that ends its thread with pthread_exit
 // leaves the pool intact), started on demand up to kMaxThreads; further jobs
-// wait in a queue. Threads beyond the keep-alive count leave after
-// kIdleTimeout without work.
+// wait in a queue. The first keep-alive-count threads stay for good; the
+// others leave after kIdleTimeout without work.
 
 #include <chrono>
 #include <condition_variable>
@@ -30,9 +30,8 @@ inline constexpr std::chrono::milliseconds kIdleTimeout{10'000};
 inline constexpr std::size_t kThreadStackBytes = std::size_t{8} << 20;
 // Threads started beyond the keep-alive count run at a lower scheduling
 // priority (a larger nice value) than the threads that start jobs, so that
-// a host event loop keeps its processor time while hundreds of lives run on
-// a few cores; the keep-alive threads run at full priority, and alone on
-// the machine the others still use every core.
+// the host's own threads come first; the kept threads run at the starting
+// thread's priority, and they are the ones that remain after an idle spell.
 inline constexpr int kThreadNiceIncrement = 10;
 // The kernel keeps the first 15 bytes: "tokio-runtime-w".
 inline constexpr const char* kThreadName = "tokio-runtime-worker";
@@ -76,9 +75,10 @@ private:
         TaskId id;
         std::unique_ptr<Job> job;
     };
-    static void* thread_main(void* self);
+    static void* kept_thread_main(void* self);
     static void* lowered_thread_main(void* self);
-    void work();
+    // `kept`: one of the keep-alive threads, which never leave when idle.
+    void work(bool kept);
     // With mutex_ held. Returns 0 or the error number of pthread_create.
     int start_thread();
 
@@ -90,6 +90,7 @@ private:
     std::condition_variable work_ready_;
     std::deque<Entry> queue_;
     std::size_t threads_ = 0;
+    std::size_t kept_ = 0;  // of threads_, the keep-alive ones
     std::size_t idle_ = 0;
     TaskId next_id_ = 1;
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -90,6 +91,20 @@ void submit(pool::ThreadPool& threads, std::unique_ptr<pool::Job> work) {
     ASSERT_TRUE(submitted.has_value()) << submitted.error();
 }
 
+// Where a job ran: its thread and that thread's nice value.
+struct Seat {
+    std::atomic<pid_t> tid{0};
+    std::atomic<int> nice{0};
+
+    void take() {
+        nice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+        tid = gettid();
+    }
+    bool taken() const { return tid.load() != 0; }
+};
+
+int own_nice() { return getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())); }
+
 TEST(AsyncPool, ThreadsCarryTheRuntimeName) {
     pool::ThreadPool& threads = leaked_pool(1);
     Gate gate;
@@ -141,6 +156,52 @@ TEST(AsyncPool, IdleThreadsBeyondKeepAliveExit) {
     std::atomic<bool> ran{false};
     submit(threads, job([&](pool::TaskId) { ran = true; }));
     EXPECT_TRUE(eventually([&] { return ran.load(); }));
+}
+
+// The kept thread finishes first and idles longest; the lowered one is busy
+// meanwhile. After the idle timeout the kept thread must be the one left,
+// at the priority of the thread that started it.
+TEST(AsyncPool, TheThreadLeftAfterAnIdleSpellIsTheKeptOneAtFullPriority) {
+    constexpr auto idle = 50ms;
+    pool::ThreadPool& threads = leaked_pool(1, idle, 2);
+    Gate first, second;
+    Seat kept, lowered, later;
+    submit(threads, job([&](pool::TaskId) {
+        kept.take();
+        first.pass();
+    }));
+    ASSERT_TRUE(first.wait_for(first.arrived, 1));
+    submit(threads, job([&](pool::TaskId) {
+        lowered.take();
+        second.pass();
+    }));
+    ASSERT_TRUE(second.wait_for(second.arrived, 1));
+    const int own = own_nice();
+    EXPECT_EQ(kept.nice.load(), own);
+    EXPECT_EQ(lowered.nice.load(), std::min(own + pool::kThreadNiceIncrement, 19));
+
+    first.release();
+    ASSERT_TRUE(eventually([&] { return threads.stats().idle == 1; }));
+    std::this_thread::sleep_for(idle * 10);  // well past the kept thread's timeout
+    EXPECT_EQ(threads.stats().threads, 2u);
+    second.release();
+    ASSERT_TRUE(eventually([&] { return threads.stats().threads == 1; }));
+
+    submit(threads, job([&](pool::TaskId) { later.take(); }));
+    ASSERT_TRUE(eventually([&] { return later.taken(); }));
+    EXPECT_EQ(later.tid.load(), kept.tid.load());
+    EXPECT_EQ(later.nice.load(), own);
+}
+
+// A kept thread ended inside a job leaves its place to the next one started.
+TEST(AsyncPool, AThreadStartedAfterAKeptOneEndedIsKeptInItsPlace) {
+    pool::ThreadPool& threads = leaked_pool(1, 10s, 1);
+    submit(threads, job([](pool::TaskId) { pthread_exit(nullptr); }));
+    ASSERT_TRUE(eventually([&] { return threads.stats().threads == 0; }));
+    Seat next;
+    submit(threads, job([&](pool::TaskId) { next.take(); }));
+    ASSERT_TRUE(eventually([&] { return next.taken(); }));
+    EXPECT_EQ(next.nice.load(), own_nice());
 }
 
 TEST(AsyncPool, AThreadEndedByPthreadExitLeavesThePoolWorking) {

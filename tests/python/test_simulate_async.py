@@ -333,6 +333,49 @@ def test_threads_beyond_the_keep_alive_count_yield_to_the_rest_of_the_process():
     assert len(values) > 2 and set(values[2:]) == {own + 10}, values
 
 
+IDLE_SPELL_SCRIPT = f"""
+    import asyncio, os, time
+    import sablewick_core as core
+    core.init_config({slow_config(1000)!r})
+
+    def nice_values():
+        values = []
+        for tid in os.listdir("/proc/self/task"):
+            try:
+                with open(f"/proc/self/task/{{tid}}/comm") as comm:
+                    if comm.read().strip() == "{THREAD_NAME}":
+                        values.append(os.getpriority(os.PRIO_PROCESS, int(tid)))
+            except (FileNotFoundError, ProcessLookupError):  # it just ended
+                pass
+        return sorted(values)
+
+    async def main():
+        await asyncio.gather(*(core.simulate_async({slow_ids(1000)!r}, {{}}, set())
+                               for _ in range(8)))
+        during = nice_values()
+        # The pool lets a lowered thread go after 10 s idle; the kept
+        # thread and the completion thread stay.
+        deadline = time.monotonic() + 60
+        while len(nice_values()) > 2 and time.monotonic() < deadline:
+            await asyncio.sleep(0.25)
+        print(os.getpriority(os.PRIO_PROCESS, 0), during, nice_values(), sep="\\n")
+
+    asyncio.run(main())
+"""
+
+
+@pytest.mark.timeout(120)
+def test_after_an_idle_spell_the_threads_left_run_at_the_callers_priority():
+    # The kept thread may finish its lives first and idle longest; it is
+    # still the one that stays, so later lives run as the README says.
+    done = subprocess.run([sys.executable, "-c", textwrap.dedent(IDLE_SPELL_SCRIPT)],
+                          capture_output=True, text=True, timeout=100, check=False,
+                          env={**os.environ, "TOKIO_WORKER_THREADS": "1"})
+    assert done.returncode == 0, done.stderr
+    own, during, after = map(eval, done.stdout.splitlines())
+    assert after == [own, own], (during, after)
+
+
 WORKER_THREADS_CASES = [
     ("2", "ok"),
     ("+1", "ok"),
