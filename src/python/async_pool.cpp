@@ -215,6 +215,10 @@ std::size_t available_cpus() {
     return online > 0 ? static_cast<std::size_t>(online) : 1;
 }
 
+std::size_t running_limit(std::size_t keep_alive, std::size_t cpus) {
+    return std::min(std::max(keep_alive, cpus), kMaxThreads);
+}
+
 namespace {
 
 std::atomic<ThreadPool*> the_pool{nullptr};
@@ -238,10 +242,11 @@ std::expected<ThreadPool*, std::string> process_pool(bool* created) {
         pthread_atfork(nullptr, nullptr, &forget_pool_in_child);
         fork_handler_registered = true;
     }
-    auto keep_alive = keep_alive_from(std::getenv(kWorkerThreadsVariable), available_cpus());
+    const std::size_t cpus = available_cpus();
+    auto keep_alive = keep_alive_from(std::getenv(kWorkerThreadsVariable), cpus);
     if (!keep_alive) return std::unexpected(std::move(keep_alive.error()));
     // Never destroyed: its threads may outlive every static.
-    auto* pool = new ThreadPool(*keep_alive);
+    auto* pool = new ThreadPool(*keep_alive, kIdleTimeout, running_limit(*keep_alive, cpus));
     the_pool.store(pool, std::memory_order_release);
     if (created) *created = true;
     return pool;

@@ -4,9 +4,10 @@
 // async_completer.cpp; pool threads never take the interpreter lock.
 //
 // Threads are raw pthreads (a job that ends its thread with pthread_exit
-// leaves the pool intact), started on demand up to kMaxThreads; further jobs
-// wait in a queue. The first keep-alive-count threads stay for good; the
-// others leave after kIdleTimeout without work.
+// leaves the pool intact), started on demand up to the pool's limit; further
+// jobs wait in a queue and start in the order they came. The first
+// keep-alive-count threads stay for good; the others leave after
+// kIdleTimeout without work.
 
 #include <chrono>
 #include <condition_variable>
@@ -22,7 +23,7 @@
 
 namespace sablewick::py::pool {
 
-// Most threads running jobs at once; further jobs are queued.
+// Most threads a pool may have; further jobs are queued.
 inline constexpr std::size_t kMaxThreads = 512;
 // How long a thread beyond the keep-alive count waits for work before it exits.
 inline constexpr std::chrono::milliseconds kIdleTimeout{10'000};
@@ -109,6 +110,13 @@ std::string spawn_error_text(int error);
 std::expected<std::size_t, std::string> keep_alive_from(const char* value, std::size_t cpus);
 // Processors this process may run on (at least 1).
 std::size_t available_cpus();
+
+// Most lives the process pool simulates at once: the processors, or the
+// keep-alive count when it asks for more, within kMaxThreads. Simulations
+// are CPU-bound, so a runnable simulating thread beyond the processors
+// finishes nothing sooner and only makes every other thread (the host's
+// event loop above all) wait longer for a processor.
+std::size_t running_limit(std::size_t keep_alive, std::size_t cpus);
 
 // The process-wide pool, created on first use (never destroyed). `created`
 // is set to true for the call that created it. In a child after fork the

@@ -158,6 +158,30 @@ TEST(AsyncPool, IdleThreadsBeyondKeepAliveExit) {
     EXPECT_TRUE(eventually([&] { return ran.load(); }));
 }
 
+TEST(AsyncPool, QueuedJobsStartInTheOrderTheyCame) {
+    pool::ThreadPool& threads = leaked_pool(1, 10s, 1);
+    Gate gate;
+    submit(threads, job([&](pool::TaskId) { gate.pass(); }));
+    ASSERT_TRUE(gate.wait_for(gate.arrived, 1));
+    std::mutex mutex;
+    std::vector<pool::TaskId> started;
+    std::vector<pool::TaskId> expected;
+    for (int i = 0; i < 50; ++i) {
+        submit(threads, job([&](pool::TaskId id) {
+            std::lock_guard lock(mutex);
+            started.push_back(id);
+        }));
+        expected.push_back(static_cast<pool::TaskId>(i + 2));
+    }
+    gate.release();
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard lock(mutex);
+        return started.size() == expected.size();
+    }));
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(started, expected);
+}
+
 // The kept thread finishes first and idles longest; the lowered one is busy
 // meanwhile. After the idle timeout the kept thread must be the one left,
 // at the priority of the thread that started it.
