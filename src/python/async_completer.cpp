@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 #include "async_pool.hpp"
@@ -20,6 +21,13 @@ namespace {
 // How long the exit hook waits for a delivery round that already asked for
 // the interpreter lock; it needs the lock only to hand over finished values.
 constexpr std::chrono::seconds kExitDrainTimeout{5};
+// While every pool thread has several lives queued behind the one it runs,
+// a late delivery costs the pool nothing: the completion thread then gathers
+// what finishes over a millisecond and takes the interpreter lock (and wakes
+// the host's loop) once for all of it, not once for each life. With fewer
+// queued, the threads could run dry meanwhile, so it delivers at once.
+constexpr std::chrono::microseconds kBackloggedGathering{1000};
+constexpr std::size_t kBacklogPerThread = 4;
 
 // Exit: once the hook ran, no round takes the interpreter lock (3.12 ends a
 // thread that asks for it during finalisation with pthread_exit).
@@ -149,6 +157,11 @@ void* completion_thread(void* state) {
     ReadyList<Outcome> batch;
     for (;;) {
         q.outcomes.take_all(batch);
+        const pool::ThreadPool* lives = pool::existing_process_pool();
+        if (lives && lives->backlogged(kBacklogPerThread)) {
+            std::this_thread::sleep_for(kBackloggedGathering);
+            q.outcomes.take_ready(batch);
+        }
         complete(batch);
         // Outcomes left here were not released (finalising): their Python
         // references go with the process.

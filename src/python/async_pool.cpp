@@ -72,6 +72,11 @@ PoolStats ThreadPool::stats() const {
     return PoolStats{threads_, idle_, queue_.size()};
 }
 
+bool ThreadPool::backlogged(std::size_t jobs_per_thread) const {
+    std::lock_guard lock(mutex_);
+    return threads_ > 0 && queue_.size() >= jobs_per_thread * threads_;
+}
+
 int start_named_thread(void* (*entry)(void*), void* argument) {
     pthread_attr_t attributes;
     if (int error = pthread_attr_init(&attributes); error != 0) return error;
@@ -251,6 +256,8 @@ std::expected<ThreadPool*, std::string> process_pool(bool* created) {
     if (created) *created = true;
     return pool;
 }
+
+ThreadPool* existing_process_pool() noexcept { return the_pool.load(std::memory_order_acquire); }
 
 std::string describe_panic(TaskId id, const std::exception_ptr& failure) {
     std::string out = "task " + std::to_string(id) + " panicked";

@@ -69,6 +69,8 @@ public:
     std::expected<TaskId, std::string> submit(std::unique_ptr<Job>& job);
 
     PoolStats stats() const;
+    // At least `jobs_per_thread` jobs wait in the queue for each thread.
+    bool backlogged(std::size_t jobs_per_thread) const;
     std::size_t keep_alive() const noexcept { return keep_alive_; }
 
 private:
@@ -124,6 +126,8 @@ std::size_t running_limit(std::size_t keep_alive, std::size_t cpus);
 // state left untouched) and the next call creates a fresh one. Fails, and
 // creates nothing, while TOKIO_WORKER_THREADS holds a refused text.
 std::expected<ThreadPool*, std::string> process_pool(bool* created = nullptr);
+// The process-wide pool if it was created (in this process), else nullptr.
+ThreadPool* existing_process_pool() noexcept;
 
 // The runtime's description of a job that ended without a result:
 // `task 17 panicked with message "std::bad_alloc"`, or `task 17 panicked`

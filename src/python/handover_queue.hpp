@@ -40,9 +40,12 @@ public:
         return std::unique_ptr<T>(first);
     }
 
-    void swap(ReadyList& other) noexcept {
-        std::swap(head_, other.head_);
-        std::swap(tail_, other.tail_);
+    // Moves `other`'s items to the end of this list.
+    void splice_back(ReadyList& other) noexcept {
+        if (!other.head_) return;
+        (tail_ ? tail_->next_ready : head_) = other.head_;
+        tail_ = std::exchange(other.tail_, nullptr);
+        other.head_ = nullptr;
     }
 
     template <class F>
@@ -73,11 +76,17 @@ public:
     }
 
     // Waits until something was handed over and moves all of it, in the
-    // order it came, into `batch`, which must be empty.
+    // order it came, to the end of `batch`.
     void take_all(ReadyList<T>& batch) {
         std::unique_lock lock(mutex_);
         has_ready_.wait(lock, [&] { return !ready_.empty(); });
-        batch.swap(ready_);
+        batch.splice_back(ready_);
+    }
+
+    // The same without waiting: whatever was handed over, maybe nothing.
+    void take_ready(ReadyList<T>& batch) {
+        std::lock_guard lock(mutex_);
+        batch.splice_back(ready_);
     }
 
 private:

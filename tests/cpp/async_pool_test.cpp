@@ -128,6 +128,8 @@ TEST(AsyncPool, JobsBeyondTheThreadLimitWaitInTheQueue) {
     pool::PoolStats stats = threads.stats();
     EXPECT_EQ(stats.threads, 2u);
     EXPECT_EQ(stats.queued, 3u);
+    EXPECT_TRUE(threads.backlogged(1));
+    EXPECT_FALSE(threads.backlogged(2));
     gate.release();
     ASSERT_TRUE(gate.wait_for(gate.finished, 5));
     EXPECT_EQ(threads.stats().threads, 2u);
