@@ -14,8 +14,10 @@ namespace {
 std::atomic<std::uint64_t> g_allocations{0};
 std::atomic<std::uint64_t> g_frees{0};
 std::atomic<std::int64_t> g_live_bytes{0};
+thread_local int t_refusals = 0;
 
 void* allocate(std::size_t size, std::size_t alignment) {
+    if (t_refusals > 0) return nullptr;
     if (size == 0) size = 1;
     void* p = alignment <= alignof(std::max_align_t) ? std::malloc(size)
                                                      : std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
@@ -39,6 +41,9 @@ void* allocate_or_throw(std::size_t size, std::size_t alignment) {
 }
 
 }  // namespace
+
+RefuseAllocations::RefuseAllocations() noexcept { ++t_refusals; }
+RefuseAllocations::~RefuseAllocations() { --t_refusals; }
 
 AllocStats alloc_stats() noexcept {
     return {g_allocations.load(std::memory_order_relaxed), g_frees.load(std::memory_order_relaxed),

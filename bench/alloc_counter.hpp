@@ -1,7 +1,8 @@
 #pragma once
 // Heap allocations of the benchmark binary, counted by replacing the global
 // operator new and delete. Counts are process-wide and relaxed: read them
-// around single-threaded work only.
+// around single-threaded work only. The C++ tests link it too, to make
+// allocations fail on demand.
 
 #include <cstdint>
 
@@ -14,6 +15,17 @@ struct AllocStats {
 };
 
 AllocStats alloc_stats() noexcept;
+
+// While one is alive, every operator new on the thread that made it fails
+// as if the heap were exhausted: the throwing forms throw std::bad_alloc,
+// the nothrow forms return null.
+class RefuseAllocations {
+public:
+    RefuseAllocations() noexcept;
+    ~RefuseAllocations();
+    RefuseAllocations(const RefuseAllocations&) = delete;
+    RefuseAllocations& operator=(const RefuseAllocations&) = delete;
+};
 
 // Allocations and live-byte change between construction and now.
 class AllocScope {

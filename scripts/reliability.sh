@@ -24,7 +24,8 @@ leak_rounds() {
   local probe="$ROOT/tests/python/reliability_probe.py"
   "$VENV/bin/python" "$probe" sync 100000 --check
   "$VENV/bin/python" "$probe" async 100000 --check
-  # Batches of 500: hundreds of pool threads started, then left to end.
+  # Batches of 500: hundreds of lives queued, the threads beyond the
+  # keep-alive count left to end.
   "$VENV/bin/python" "$probe" churn 20000 --check
 }
 

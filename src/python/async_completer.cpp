@@ -5,13 +5,14 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 #include "async_pool.hpp"
 #include "config_store.hpp"
 #include "game_session_type.hpp"
+#include "handover_queue.hpp"
 
 namespace sablewick::py::completer {
 
@@ -20,6 +21,13 @@ namespace {
 // How long the exit hook waits for a delivery round that already asked for
 // the interpreter lock; it needs the lock only to hand over finished values.
 constexpr std::chrono::seconds kExitDrainTimeout{5};
+// While every pool thread has several lives queued behind the one it runs,
+// a late delivery costs the pool nothing: the completion thread then gathers
+// what finishes over a millisecond and takes the interpreter lock (and wakes
+// the host's loop) once for all of it, not once for each life. With fewer
+// queued, the threads could run dry meanwhile, so it delivers at once.
+constexpr std::chrono::microseconds kBackloggedGathering{1000};
+constexpr std::size_t kBacklogPerThread = 4;
 
 // Exit: once the hook ran, no round takes the interpreter lock (3.12 ends a
 // thread that asks for it during finalisation with pthread_exit).
@@ -31,10 +39,9 @@ struct ExitGate {
 };
 
 struct Queue {
-    std::mutex mutex;
-    std::condition_variable has_ready;
-    std::deque<std::unique_ptr<Outcome>> ready;
-    bool thread_running = false;
+    HandOverQueue<Outcome> outcomes;
+    std::mutex start_mutex;
+    bool thread_running = false;  // guarded by start_mutex
 };
 
 // Replaced (the old ones abandoned) in a forked child, where neither the
@@ -107,11 +114,11 @@ void deliver(Outcome& outcome) {
 }
 
 // One round: everything that is ready, under one hold of the interpreter lock.
-void complete(std::deque<std::unique_ptr<Outcome>>& batch) {
-    for (auto& outcome : batch) {
+void complete(ReadyList<Outcome>& batch) {
+    batch.for_each([](Outcome& outcome) {
         // Dropped without the lock when the cancellation is already known.
-        if (outcome->cancelled->load(std::memory_order_acquire)) outcome->session.reset();
-    }
+        if (outcome.cancelled->load(std::memory_order_acquire)) outcome.session.reset();
+    });
     ExitGate& exit = gate();
     {
         std::lock_guard lock(exit.mutex);
@@ -129,7 +136,7 @@ void complete(std::deque<std::unique_ptr<Outcome>>& batch) {
     } in_flight{exit};
 
     const PyGILState_STATE held = PyGILState_Ensure();
-    for (auto& outcome : batch) {
+    while (std::unique_ptr<Outcome> outcome = batch.pop_front()) {
         // The done callback that sets the flag runs only when the loop turns
         // again; the future itself knows at once (a cancel just before the
         // loop was closed must not end in a delivery error).
@@ -142,25 +149,25 @@ void complete(std::deque<std::unique_ptr<Outcome>>& batch) {
         outcome->session.reset();
         outcome->release_python();
     }
-    batch.clear();
     PyGILState_Release(held);
 }
 
 void* completion_thread(void* state) {
     Queue& q = *static_cast<Queue*>(state);
-    std::deque<std::unique_ptr<Outcome>> batch;
+    ReadyList<Outcome> batch;
     for (;;) {
-        {
-            std::unique_lock lock(q.mutex);
-            q.has_ready.wait(lock, [&] { return !q.ready.empty(); });
-            batch.swap(q.ready);
+        q.outcomes.take_all(batch);
+        const pool::ThreadPool* lives = pool::existing_process_pool();
+        if (lives && lives->backlogged(kBacklogPerThread)) {
+            std::this_thread::sleep_for(kBackloggedGathering);
+            q.outcomes.take_ready(batch);
         }
         complete(batch);
         // Outcomes left here were not released (finalising): their Python
         // references go with the process.
-        for (auto& outcome : batch) {
-            outcome->loop = outcome->future = outcome->context = nullptr;
-        }
+        batch.for_each([](Outcome& outcome) {
+            outcome.loop = outcome.future = outcome.context = nullptr;
+        });
         batch.clear();
     }
     return nullptr;
@@ -187,7 +194,7 @@ bool prepare() {
         hook_registered = true;
     }
     Queue& q = queue();
-    std::lock_guard lock(q.mutex);
+    std::lock_guard lock(q.start_mutex);
     if (q.thread_running) return true;
     if (const int error = pool::start_named_thread(&completion_thread, &q); error != 0) {
         PyErr_SetString(PyExc_RuntimeError, pool::spawn_error_text(error).c_str());
@@ -197,13 +204,8 @@ bool prepare() {
     return true;
 }
 
-void hand_over(std::unique_ptr<Outcome> outcome) {
-    Queue& q = queue();
-    {
-        std::lock_guard lock(q.mutex);
-        q.ready.push_back(std::move(outcome));
-    }
-    q.has_ready.notify_one();
+void hand_over(std::unique_ptr<Outcome> outcome) noexcept {
+    queue().outcomes.hand_over(std::move(outcome));
 }
 
 }  // namespace sablewick::py::completer

@@ -22,7 +22,8 @@ namespace sablewick::py::completer {
 
 // What a finished job hands over. The references are strong; they are
 // released only with the interpreter lock held (and left alone once the
-// interpreter is finalising).
+// interpreter is finalising). Made with the job, so that handing it over
+// needs no memory.
 struct Outcome {
     std::optional<simulator::GameSession> session;  // absent: the job failed
     std::string panic;                              // the failure's description
@@ -30,6 +31,7 @@ struct Outcome {
     PyObject* loop = nullptr;
     PyObject* future = nullptr;
     PyObject* context = nullptr;
+    Outcome* next_ready = nullptr;  // the completion queue's link
 
     // With the interpreter lock.
     void release_python();
@@ -41,7 +43,7 @@ struct Outcome {
 bool prepare();
 
 // From any thread, without the interpreter lock: queues the outcome for
-// delivery. Never blocks on the interpreter lock.
-void hand_over(std::unique_ptr<Outcome> outcome);
+// delivery. Never blocks on the interpreter lock, never allocates, never fails.
+void hand_over(std::unique_ptr<Outcome> outcome) noexcept;
 
 }  // namespace sablewick::py::completer

@@ -72,6 +72,11 @@ PoolStats ThreadPool::stats() const {
     return PoolStats{threads_, idle_, queue_.size()};
 }
 
+bool ThreadPool::backlogged(std::size_t jobs_per_thread) const {
+    std::lock_guard lock(mutex_);
+    return threads_ > 0 && queue_.size() >= jobs_per_thread * threads_;
+}
+
 int start_named_thread(void* (*entry)(void*), void* argument) {
     pthread_attr_t attributes;
     if (int error = pthread_attr_init(&attributes); error != 0) return error;
@@ -98,15 +103,18 @@ std::string spawn_error_text(int error) {
 
 int ThreadPool::start_thread() {
     // Threads beyond the keep-alive count yield to the rest of the process.
-    const bool lowered = threads_ >= keep_alive_;
+    const bool kept = kept_ < keep_alive_;
     const int error = start_named_thread(
-        lowered ? &ThreadPool::lowered_thread_main : &ThreadPool::thread_main, this);
-    if (error == 0) ++threads_;
+        kept ? &ThreadPool::kept_thread_main : &ThreadPool::lowered_thread_main, this);
+    if (error == 0) {
+        ++threads_;
+        if (kept) ++kept_;
+    }
     return error;
 }
 
-void* ThreadPool::thread_main(void* self) {
-    static_cast<ThreadPool*>(self)->work();
+void* ThreadPool::kept_thread_main(void* self) {
+    static_cast<ThreadPool*>(self)->work(true);
     return nullptr;
 }
 
@@ -116,24 +124,28 @@ void* ThreadPool::lowered_thread_main(void* self) {
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, tid);
     if (errno == 0) setpriority(PRIO_PROCESS, tid, std::min(nice + kThreadNiceIncrement, 19));
-    return thread_main(self);
+    static_cast<ThreadPool*>(self)->work(false);
+    return nullptr;
 }
 
 // Catching the forced unwind of pthread_exit by reference trips UBSan's null
 // check (the unwinder's exception has no object); the catch is still right.
-__attribute__((no_sanitize("null"))) void ThreadPool::work() {
-    // Keeps the count right when the thread is ended by forced unwinding
-    // (pthread_exit from inside a job).
+__attribute__((no_sanitize("null"))) void ThreadPool::work(bool kept) {
+    // Keeps the counts right when the thread is ended by forced unwinding
+    // (pthread_exit from inside a job); a kept thread's place then goes to
+    // the next thread started.
     struct Departure {
         ThreadPool& pool;
+        bool kept;
         bool counted = false;
         ~Departure() {
             if (!counted) {
                 std::lock_guard lock(pool.mutex_);
                 --pool.threads_;
+                if (kept) --pool.kept_;
             }
         }
-    } departure{*this};
+    } departure{*this, kept};
 
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -149,7 +161,9 @@ __attribute__((no_sanitize("null"))) void ThreadPool::work() {
             }
             --idle_;
             if (timed_out) {
-                if (threads_ > keep_alive_) {
+                // Only the lowered threads leave: whichever threads finish
+                // first, the ones that remain run at full priority.
+                if (!kept) {
                     --threads_;
                     departure.counted = true;
                     return;
@@ -206,6 +220,10 @@ std::size_t available_cpus() {
     return online > 0 ? static_cast<std::size_t>(online) : 1;
 }
 
+std::size_t running_limit(std::size_t keep_alive, std::size_t cpus) {
+    return std::min(std::max(keep_alive, cpus), kMaxThreads);
+}
+
 namespace {
 
 std::atomic<ThreadPool*> the_pool{nullptr};
@@ -229,14 +247,17 @@ std::expected<ThreadPool*, std::string> process_pool(bool* created) {
         pthread_atfork(nullptr, nullptr, &forget_pool_in_child);
         fork_handler_registered = true;
     }
-    auto keep_alive = keep_alive_from(std::getenv(kWorkerThreadsVariable), available_cpus());
+    const std::size_t cpus = available_cpus();
+    auto keep_alive = keep_alive_from(std::getenv(kWorkerThreadsVariable), cpus);
     if (!keep_alive) return std::unexpected(std::move(keep_alive.error()));
     // Never destroyed: its threads may outlive every static.
-    auto* pool = new ThreadPool(*keep_alive);
+    auto* pool = new ThreadPool(*keep_alive, kIdleTimeout, running_limit(*keep_alive, cpus));
     the_pool.store(pool, std::memory_order_release);
     if (created) *created = true;
     return pool;
 }
+
+ThreadPool* existing_process_pool() noexcept { return the_pool.load(std::memory_order_acquire); }
 
 std::string describe_panic(TaskId id, const std::exception_ptr& failure) {
     std::string out = "task " + std::to_string(id) + " panicked";

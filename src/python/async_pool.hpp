@@ -4,8 +4,9 @@
 // async_completer.cpp; pool threads never take the interpreter lock.
 //
 // Threads are raw pthreads (a job that ends its thread with pthread_exit
-// leaves the pool intact), started on demand up to kMaxThreads; further jobs
-// wait in a queue. Threads beyond the keep-alive count leave after
+// leaves the pool intact), started on demand up to the pool's limit; further
+// jobs wait in a queue and start in the order they came. The first
+// keep-alive-count threads stay for good; the others leave after
 // kIdleTimeout without work.
 
 #include <chrono>
@@ -22,7 +23,7 @@
 
 namespace sablewick::py::pool {
 
-// Most threads running jobs at once; further jobs are queued.
+// Most threads a pool may have; further jobs are queued.
 inline constexpr std::size_t kMaxThreads = 512;
 // How long a thread beyond the keep-alive count waits for work before it exits.
 inline constexpr std::chrono::milliseconds kIdleTimeout{10'000};
@@ -30,9 +31,8 @@ inline constexpr std::chrono::milliseconds kIdleTimeout{10'000};
 inline constexpr std::size_t kThreadStackBytes = std::size_t{8} << 20;
 // Threads started beyond the keep-alive count run at a lower scheduling
 // priority (a larger nice value) than the threads that start jobs, so that
-// a host event loop keeps its processor time while hundreds of lives run on
-// a few cores; the keep-alive threads run at full priority, and alone on
-// the machine the others still use every core.
+// the host's own threads come first; the kept threads run at the starting
+// thread's priority, and they are the ones that remain after an idle spell.
 inline constexpr int kThreadNiceIncrement = 10;
 // The kernel keeps the first 15 bytes: "tokio-runtime-w".
 inline constexpr const char* kThreadName = "tokio-runtime-worker";
@@ -69,6 +69,8 @@ public:
     std::expected<TaskId, std::string> submit(std::unique_ptr<Job>& job);
 
     PoolStats stats() const;
+    // At least `jobs_per_thread` jobs wait in the queue for each thread.
+    bool backlogged(std::size_t jobs_per_thread) const;
     std::size_t keep_alive() const noexcept { return keep_alive_; }
 
 private:
@@ -76,9 +78,10 @@ private:
         TaskId id;
         std::unique_ptr<Job> job;
     };
-    static void* thread_main(void* self);
+    static void* kept_thread_main(void* self);
     static void* lowered_thread_main(void* self);
-    void work();
+    // `kept`: one of the keep-alive threads, which never leave when idle.
+    void work(bool kept);
     // With mutex_ held. Returns 0 or the error number of pthread_create.
     int start_thread();
 
@@ -90,6 +93,7 @@ private:
     std::condition_variable work_ready_;
     std::deque<Entry> queue_;
     std::size_t threads_ = 0;
+    std::size_t kept_ = 0;  // of threads_, the keep-alive ones
     std::size_t idle_ = 0;
     TaskId next_id_ = 1;
 };
@@ -109,12 +113,21 @@ std::expected<std::size_t, std::string> keep_alive_from(const char* value, std::
 // Processors this process may run on (at least 1).
 std::size_t available_cpus();
 
+// Most lives the process pool simulates at once: the processors, or the
+// keep-alive count when it asks for more, within kMaxThreads. Simulations
+// are CPU-bound, so a runnable simulating thread beyond the processors
+// finishes nothing sooner and only makes every other thread (the host's
+// event loop above all) wait longer for a processor.
+std::size_t running_limit(std::size_t keep_alive, std::size_t cpus);
+
 // The process-wide pool, created on first use (never destroyed). `created`
 // is set to true for the call that created it. In a child after fork the
 // parent's pool is abandoned (its queued jobs dropped without running, its
 // state left untouched) and the next call creates a fresh one. Fails, and
 // creates nothing, while TOKIO_WORKER_THREADS holds a refused text.
 std::expected<ThreadPool*, std::string> process_pool(bool* created = nullptr);
+// The process-wide pool if it was created (in this process), else nullptr.
+ThreadPool* existing_process_pool() noexcept;
 
 // The runtime's description of a job that ended without a result:
 // `task 17 panicked with message "std::bad_alloc"`, or `task 17 panicked`

@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "async_bridge.hpp"
 #include "async_completer.hpp"
@@ -69,13 +70,22 @@ public:
     // Its Python references are taken over by the completion.
     std::unique_ptr<completer::Outcome> outcome;
 
+    // Nothing after simulate() can fail, so the outcome always reaches the
+    // completion thread.
     void run(pool::TaskId id) override {
         simulate(id);
-        arguments = SimulationArguments{};
+        release_arguments();
         completer::hand_over(std::move(outcome));
     }
 
 private:
+    void release_arguments() noexcept {
+        std::vector<std::int32_t>().swap(arguments.talent_ids);
+        arguments.properties.clear();
+        arguments.achieved_ids.clear();
+        arguments.history.reset();
+    }
+
     __attribute__((no_sanitize("null")))  // see ThreadPool::work
     void simulate(pool::TaskId id) {
         std::exception_ptr failure;

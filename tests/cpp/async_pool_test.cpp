@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,8 +17,10 @@
 #include <thread>
 #include <vector>
 
+#include "alloc_counter.hpp"
 #include "python/async_pool.hpp"
 #include "python/config_lock.hpp"
+#include "python/handover_queue.hpp"
 
 namespace {
 
@@ -88,6 +91,20 @@ void submit(pool::ThreadPool& threads, std::unique_ptr<pool::Job> work) {
     ASSERT_TRUE(submitted.has_value()) << submitted.error();
 }
 
+// Where a job ran: its thread and that thread's nice value.
+struct Seat {
+    std::atomic<pid_t> tid{0};
+    std::atomic<int> nice{0};
+
+    void take() {
+        nice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+        tid = gettid();
+    }
+    bool taken() const { return tid.load() != 0; }
+};
+
+int own_nice() { return getpriority(PRIO_PROCESS, static_cast<id_t>(gettid())); }
+
 TEST(AsyncPool, ThreadsCarryTheRuntimeName) {
     pool::ThreadPool& threads = leaked_pool(1);
     Gate gate;
@@ -111,6 +128,8 @@ TEST(AsyncPool, JobsBeyondTheThreadLimitWaitInTheQueue) {
     pool::PoolStats stats = threads.stats();
     EXPECT_EQ(stats.threads, 2u);
     EXPECT_EQ(stats.queued, 3u);
+    EXPECT_TRUE(threads.backlogged(1));
+    EXPECT_FALSE(threads.backlogged(2));
     gate.release();
     ASSERT_TRUE(gate.wait_for(gate.finished, 5));
     EXPECT_EQ(threads.stats().threads, 2u);
@@ -139,6 +158,76 @@ TEST(AsyncPool, IdleThreadsBeyondKeepAliveExit) {
     std::atomic<bool> ran{false};
     submit(threads, job([&](pool::TaskId) { ran = true; }));
     EXPECT_TRUE(eventually([&] { return ran.load(); }));
+}
+
+TEST(AsyncPool, QueuedJobsStartInTheOrderTheyCame) {
+    pool::ThreadPool& threads = leaked_pool(1, 10s, 1);
+    Gate gate;
+    submit(threads, job([&](pool::TaskId) { gate.pass(); }));
+    ASSERT_TRUE(gate.wait_for(gate.arrived, 1));
+    std::mutex mutex;
+    std::vector<pool::TaskId> started;
+    std::vector<pool::TaskId> expected;
+    for (int i = 0; i < 50; ++i) {
+        submit(threads, job([&](pool::TaskId id) {
+            std::lock_guard lock(mutex);
+            started.push_back(id);
+        }));
+        expected.push_back(static_cast<pool::TaskId>(i + 2));
+    }
+    gate.release();
+    ASSERT_TRUE(eventually([&] {
+        std::lock_guard lock(mutex);
+        return started.size() == expected.size();
+    }));
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(started, expected);
+}
+
+// The kept thread finishes first and idles longest; the lowered one is busy
+// meanwhile. After the idle timeout the kept thread must be the one left,
+// at the priority of the thread that started it.
+TEST(AsyncPool, TheThreadLeftAfterAnIdleSpellIsTheKeptOneAtFullPriority) {
+    constexpr auto idle = 50ms;
+    pool::ThreadPool& threads = leaked_pool(1, idle, 2);
+    Gate first, second;
+    Seat kept, lowered, later;
+    submit(threads, job([&](pool::TaskId) {
+        kept.take();
+        first.pass();
+    }));
+    ASSERT_TRUE(first.wait_for(first.arrived, 1));
+    submit(threads, job([&](pool::TaskId) {
+        lowered.take();
+        second.pass();
+    }));
+    ASSERT_TRUE(second.wait_for(second.arrived, 1));
+    const int own = own_nice();
+    EXPECT_EQ(kept.nice.load(), own);
+    EXPECT_EQ(lowered.nice.load(), std::min(own + pool::kThreadNiceIncrement, 19));
+
+    first.release();
+    ASSERT_TRUE(eventually([&] { return threads.stats().idle == 1; }));
+    std::this_thread::sleep_for(idle * 10);  // well past the kept thread's timeout
+    EXPECT_EQ(threads.stats().threads, 2u);
+    second.release();
+    ASSERT_TRUE(eventually([&] { return threads.stats().threads == 1; }));
+
+    submit(threads, job([&](pool::TaskId) { later.take(); }));
+    ASSERT_TRUE(eventually([&] { return later.taken(); }));
+    EXPECT_EQ(later.tid.load(), kept.tid.load());
+    EXPECT_EQ(later.nice.load(), own);
+}
+
+// A kept thread ended inside a job leaves its place to the next one started.
+TEST(AsyncPool, AThreadStartedAfterAKeptOneEndedIsKeptInItsPlace) {
+    pool::ThreadPool& threads = leaked_pool(1, 10s, 1);
+    submit(threads, job([](pool::TaskId) { pthread_exit(nullptr); }));
+    ASSERT_TRUE(eventually([&] { return threads.stats().threads == 0; }));
+    Seat next;
+    submit(threads, job([&](pool::TaskId) { next.take(); }));
+    ASSERT_TRUE(eventually([&] { return next.taken(); }));
+    EXPECT_EQ(next.nice.load(), own_nice());
 }
 
 TEST(AsyncPool, AThreadEndedByPthreadExitLeavesThePoolWorking) {
@@ -192,6 +281,69 @@ TEST(AsyncPool, AQueuedJobWaitsForAWaitingWriterAndReadsWhatItStored) {
     writer.join();
     ASSERT_TRUE(eventually([&] { return seen.load() != 0; }));
     EXPECT_EQ(seen.load(), 2);
+}
+
+namespace completer = sablewick::py::completer;
+
+struct Finished {
+    int id = 0;
+    Finished* next_ready = nullptr;
+};
+
+// Hands its item over from a pool thread with the heap exhausted, as a
+// finished life is handed to the completion thread.
+class HandOverJob final : public pool::Job {
+public:
+    HandOverJob(completer::HandOverQueue<Finished>& queue, std::unique_ptr<Finished> item,
+                std::atomic<int>& handed)
+        : queue_(queue), item_(std::move(item)), handed_(handed) {}
+    void run(pool::TaskId) override {
+        {
+            sablewick::bench::RefuseAllocations refuse;
+            queue_.hand_over(std::move(item_));
+        }
+        ++handed_;
+    }
+
+private:
+    completer::HandOverQueue<Finished>& queue_;
+    std::unique_ptr<Finished> item_;
+    std::atomic<int>& handed_;
+};
+
+TEST(AsyncPool, AHandOverWithTheHeapExhaustedLosesNothing) {
+    pool::ThreadPool& threads = leaked_pool(1, 10s, 1);
+    completer::HandOverQueue<Finished> queue;
+    std::vector<int> received;
+    std::thread completion([&] {
+        completer::ReadyList<Finished> batch;
+        for (;;) {
+            queue.take_all(batch);
+            while (std::unique_ptr<Finished> item = batch.pop_front()) {
+                if (item->id < 0) return;
+                received.push_back(item->id);
+            }
+        }
+    });
+    // Several of the blocks a growing queue would allocate.
+    constexpr int kItems = 300;
+    std::atomic<int> handed{0};
+    std::vector<int> expected;
+    for (int i = 1; i <= kItems; ++i) {
+        submit(threads, std::make_unique<HandOverJob>(queue, std::make_unique<Finished>(i), handed));
+        expected.push_back(i);
+    }
+    const bool all_handed = eventually([&] { return handed.load() == kItems; });
+    queue.hand_over(std::make_unique<Finished>(-1));  // ends the completion thread
+    completion.join();
+    EXPECT_TRUE(all_handed) << handed.load();
+    EXPECT_EQ(received, expected);
+
+    // ...and the pool goes on.
+    std::atomic<bool> ran{false};
+    submit(threads, job([&](pool::TaskId) { ran = true; }));
+    EXPECT_TRUE(eventually([&] { return ran.load(); }));
+    EXPECT_EQ(threads.stats().threads, 1u);
 }
 
 TEST(AsyncPool, KeepAliveCountFromTheEnvironmentText) {

@@ -143,7 +143,8 @@ IDLE_WAIT = 12
 
 
 def churn_round(lives):
-    """Wide batches grow the pool to hundreds of threads, which then end."""
+    """Wide batches: hundreds of lives queued at once in the pool, whose
+    threads beyond the keep-alive count then end."""
     global BATCH
     wide, BATCH = BATCH, 500
     try:

@@ -107,7 +107,7 @@ def test_a_child_forked_while_the_pool_runs_simulates_both_ways_and_reloads():
         def parent_lives():
             async def lives():
                 return await asyncio.gather(*(core.simulate_async(LONG_IDS, {}, set())
-                                              for _ in range(600)))  # more than the pool's 512
+                                              for _ in range(600)))  # most of them queued
             results["parent"] = asyncio.run(lives())
 
         worker = threading.Thread(target=parent_lives)
@@ -145,7 +145,7 @@ EXITS = {
     # The loop closes with lives running and queued: their delivery fails.
     "loop_closed_with_lives_pending": """
         async def main():
-            for _ in range(700):  # more than the pool's 512 threads
+            for _ in range(700):  # most of them queued
                 core.simulate_async(LONG_IDS, {}, set())
         asyncio.run(main())
     """,

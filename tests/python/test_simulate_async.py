@@ -12,8 +12,6 @@ import pytest
 
 import sablewick_core as core
 
-# The pool runs at most this many jobs at once; further jobs wait in its queue.
-POOL_MAX_THREADS = 512
 THREAD_NAME = "tokio-runtime-w"  # "tokio-runtime-worker" as the kernel keeps it
 
 
@@ -242,48 +240,48 @@ import asyncio, os
 import sablewick_core as core
 
 def pool_threads():
-    return sum(open(f"/proc/self/task/{{t}}/comm").read().strip() == "{name}"
+    return sum(open(f"/proc/self/task/{t}/comm").read().strip() == "%s"
                for t in os.listdir("/proc/self/task"))
 
-core.init_config({slow!r}, {{0: "OLD"}})
+SLOW = {"talents": {i: {"id": i, "name": "t", "description": "d",
+                        "condition": f"(AGE<-5)&(CHR>{i})"} for i in range(1, 50_001)},
+        "events": {}, "ages": {}, "achievements": {}, "judge": {}}
+QUICK = %r
+core.init_config(SLOW, {0: "OLD"})
+keep_alive = int(os.environ.get("TOKIO_WORKER_THREADS", "1"))
+running = max(len(os.sched_getaffinity(0)), keep_alive)
 
 async def main():
-    ids = {ids!r}
-    fillers = [core.simulate_async(ids, {{}}, set()) for _ in range({count})]
-    queued = core.simulate_async([], {{}}, set())
-    core.init_config({quick!r}, {{0: "NEW"}})
-    # A thread was started for every filler (besides the completion thread):
-    # none was free again before the queued call.
-    started = pool_threads()
+    ids = list(range(1, 50_001))
+    fillers = [core.simulate_async(ids, {}, set()) for _ in range(running)]
+    queued = core.simulate_async([], {}, set())
+    core.init_config(QUICK, {0: "NEW"})
+    # One thread per running life, and the completion thread.
+    started = pool_threads() - 1
     session = await queued
     await asyncio.gather(*fillers)
-    print(started, session.get_year(0)["display_text"])
+    print(started - running, session.get_year(0)["display_text"])
 
 asyncio.run(main())
 """
 
 
 @pytest.mark.timeout(120)
-def test_a_reload_before_a_queued_job_starts_is_seen_by_it():
-    # In a fresh process every pool thread is started for a life of some
-    # milliseconds; the next job waits in the queue, and the reload that
-    # follows at once waits only for the running lives (a waiting writer
+@pytest.mark.parametrize("keep_alive", [None, "1", str(len(os.sched_getaffinity(0)) + 2)])
+def test_lives_beyond_the_running_limit_wait_and_see_a_reload_made_meanwhile(keep_alive):
+    # The pool runs at most max(processors, keep-alive count) lives at once
+    # (each a long one here); the next call waits in its queue, and the
+    # reload that follows waits only for the running lives (a waiting writer
     # holds back new readers). The queued job then reads the new
-    # configuration. Whether no life ended before the queued call is up to
-    # the scheduler: the test tries a few times.
-    talents = 1000
-    code = RELOAD_SCRIPT.format(name=THREAD_NAME, slow=slow_config(talents), ids=slow_ids(talents),
-                                count=POOL_MAX_THREADS, quick=one_year_config())
-    counts = []
-    for _ in range(4):
-        done = run_script(code, timeout=25)
-        assert done.returncode == 0, done.stderr
-        started, text = done.stdout.split(" ", 1)
-        if int(started) > POOL_MAX_THREADS:
-            assert text == "NEW end\n"
-            return
-        counts.append(int(started))
-    pytest.skip(f"a pool thread was free again before the queued call (threads: {counts})")
+    # configuration.
+    env = {k: v for k, v in os.environ.items() if k != "TOKIO_WORKER_THREADS"}
+    if keep_alive:
+        env["TOKIO_WORKER_THREADS"] = keep_alive
+    code = RELOAD_SCRIPT % (THREAD_NAME, one_year_config())
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                          timeout=100, check=False, env=env)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout == "0 NEW end\n"
 
 
 @pytest.mark.asyncio
@@ -294,9 +292,11 @@ async def test_pool_threads_carry_the_runtime_name(one_year):
 
 
 @pytest.mark.timeout(60)
+@pytest.mark.skipif(len(os.sched_getaffinity(0)) < 2, reason="one processor: no thread beyond the kept one")
 def test_threads_beyond_the_keep_alive_count_yield_to_the_rest_of_the_process():
     # One thread kept alive: it and the completion thread run at the
-    # caller's priority, the threads started for the other lives lower.
+    # caller's priority, the threads started for the other lives (one per
+    # further processor) lower.
     done = subprocess.run([sys.executable, "-c", textwrap.dedent(f"""
         import asyncio, os
         import sablewick_core as core
@@ -331,6 +331,51 @@ def test_threads_beyond_the_keep_alive_count_yield_to_the_rest_of_the_process():
     values = eval(values)
     assert values[:2] == [own, own], values
     assert len(values) > 2 and set(values[2:]) == {own + 10}, values
+
+
+IDLE_SPELL_SCRIPT = f"""
+    import asyncio, os, time
+    import sablewick_core as core
+    core.init_config({slow_config(1000)!r})
+
+    def nice_values():
+        values = []
+        for tid in os.listdir("/proc/self/task"):
+            try:
+                with open(f"/proc/self/task/{{tid}}/comm") as comm:
+                    if comm.read().strip() == "{THREAD_NAME}":
+                        values.append(os.getpriority(os.PRIO_PROCESS, int(tid)))
+            except (FileNotFoundError, ProcessLookupError):  # it just ended
+                pass
+        return sorted(values)
+
+    async def main():
+        await asyncio.gather(*(core.simulate_async({slow_ids(1000)!r}, {{}}, set())
+                               for _ in range(8)))
+        during = nice_values()
+        # The pool lets a lowered thread go after 10 s idle; the kept
+        # thread and the completion thread stay.
+        deadline = time.monotonic() + 60
+        while len(nice_values()) > 2 and time.monotonic() < deadline:
+            await asyncio.sleep(0.25)
+        print(os.getpriority(os.PRIO_PROCESS, 0), during, nice_values(), sep="\\n")
+
+    asyncio.run(main())
+"""
+
+
+@pytest.mark.timeout(120)
+def test_after_an_idle_spell_the_threads_left_run_at_the_callers_priority():
+    # The kept thread may finish its lives first and idle longest; it is
+    # still the one that stays, so later lives run as the README says.
+    done = subprocess.run([sys.executable, "-c", textwrap.dedent(IDLE_SPELL_SCRIPT)],
+                          capture_output=True, text=True, timeout=100, check=False,
+                          env={**os.environ, "TOKIO_WORKER_THREADS": "1"})
+    assert done.returncode == 0, done.stderr
+    own, during, after = map(eval, done.stdout.splitlines())
+    # One thread per processor (the running limit), and the completion thread.
+    assert len(during) == 1 + len(os.sched_getaffinity(0)), during
+    assert after == [own, own], (during, after)
 
 
 WORKER_THREADS_CASES = [
