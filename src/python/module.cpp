@@ -1,6 +1,6 @@
 // Entry point of the extension module.
 
-#include "module_members.hpp"
+#include "python/module.hpp"
 
 #include <cstdint>
 

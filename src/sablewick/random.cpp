@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "sablewick/fork_generation.hpp"
+#include "sablewick/runtime/lifecycle.hpp"
 
 namespace sablewick {
 namespace {

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "alloc_counter.hpp"
-#include "python/async_pool.hpp"
-#include "python/config_lock.hpp"
-#include "python/handover_queue.hpp"
+#include "sablewick/runtime/pool.hpp"
+#include "sablewick/runtime/shared_lock.hpp"
+#include "sablewick/runtime/handover_queue.hpp"
 
 namespace {
 

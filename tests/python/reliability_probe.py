@@ -136,7 +136,7 @@ def threads():
     return len(os.listdir("/proc/self/task"))
 
 
-# The pool lets an idle thread go after ten seconds (async_pool.hpp,
+# The pool lets an idle thread go after ten seconds (src/sablewick/runtime/pool.hpp,
 # kIdleTimeout); the churn round waits that long so that every thread it
 # started has ended before it measures.
 IDLE_WAIT = 12

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <random>
 
-#include "sablewick/fork_generation.hpp"
+#include "sablewick/runtime/lifecycle.hpp"
 
 namespace sablewick::hashing {
 namespace {

@@ -1,0 +1,217 @@
+#include "python/capi/conversions.hpp"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <new>
+#include <string_view>
+
+#include "python/config/field_access.hpp"
+
+namespace sablewick::py {
+
+namespace {
+
+// The length a sequence reports is only a capacity hint; a hostile __len__
+// must not make us reserve gigabytes up front.
+constexpr Py_ssize_t kMaxReserveHint = 1 << 16;
+
+void set_type_error(const char* message) { PyErr_SetString(PyExc_TypeError, message); }
+
+}  // namespace
+
+void raise_cast_error(PyObject* value, const char* target) {
+    PyRef qualname = PyRef::steal(PyType_GetQualName(Py_TYPE(value)));
+    if (!qualname) {
+        PyErr_Clear();
+        qualname = PyRef::steal(PyUnicode_FromString(Py_TYPE(value)->tp_name));
+        if (!qualname) return;
+    }
+    PyRef message = PyRef::steal(
+        PyUnicode_FromFormat("'%U' object cannot be cast as '%s'", qualname.get(), target));
+    if (message) PyErr_SetObject(PyExc_TypeError, message.get());
+}
+
+std::optional<std::int32_t> to_i32(PyObject* value) {
+    // PyLong_AsLong takes __index__ for non-int objects.
+    const long wide = PyLong_AsLong(value);
+    if (wide == -1 && PyErr_Occurred()) return std::nullopt;
+    if (wide < INT32_MIN || wide > INT32_MAX) {
+        PyErr_SetString(PyExc_OverflowError, "out of range integral type conversion attempted");
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(wide);
+}
+
+std::optional<std::uint64_t> to_u64(PyObject* value) {
+    PyRef index;
+    PyObject* number = value;
+    if (!PyLong_Check(value)) {
+        index = PyRef::steal(PyNumber_Index(value));
+        if (!index) return std::nullopt;
+        number = index.get();
+    }
+    const unsigned long long wide = PyLong_AsUnsignedLongLong(number);
+    if (wide == static_cast<unsigned long long>(-1) && PyErr_Occurred()) return std::nullopt;
+    return static_cast<std::uint64_t>(wide);
+}
+
+std::optional<double> to_f64(PyObject* value) {
+    if (PyFloat_CheckExact(value)) return PyFloat_AS_DOUBLE(value);
+    const double d = PyFloat_AsDouble(value);
+    if (d == -1.0 && PyErr_Occurred()) return std::nullopt;
+    return d;
+}
+
+std::optional<bool> to_bool(PyObject* value) {
+    if (value == Py_True) return true;
+    if (value == Py_False) return false;
+
+    PyTypeObject* type = Py_TYPE(value);
+    bool numpy_bool = false;
+    {
+        PyRef module = PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type),
+                                                           "__module__"));
+        if (module && PyUnicode_Check(module.get()) &&
+            PyUnicode_CompareWithASCIIString(module.get(), "numpy") == 0) {
+            PyRef name = PyRef::steal(PyType_GetName(type));
+            numpy_bool = name && PyUnicode_Check(name.get()) &&
+                         (PyUnicode_CompareWithASCIIString(name.get(), "bool_") == 0 ||
+                          PyUnicode_CompareWithASCIIString(name.get(), "bool") == 0);
+        }
+        PyErr_Clear();
+    }
+    if (numpy_bool) {
+        if (type->tp_as_number && type->tp_as_number->nb_bool) {
+            const int truth = type->tp_as_number->nb_bool(value);
+            if (truth < 0) return std::nullopt;
+            return truth != 0;
+        }
+        PyRef shown = PyRef::steal(PyObject_Str(reinterpret_cast<PyObject*>(type)));
+        if (!shown) return std::nullopt;
+        PyRef message = PyRef::steal(PyUnicode_FromFormat(
+            "object of type '%U' does not define a '__bool__' conversion", shown.get()));
+        if (message) PyErr_SetObject(PyExc_TypeError, message.get());
+        return std::nullopt;
+    }
+    raise_cast_error(value, "bool");
+    return std::nullopt;
+}
+
+bool to_string(PyObject* value, std::string& out) {
+    if (!PyUnicode_Check(value)) {
+        raise_cast_error(value, "str");
+        return false;
+    }
+    Py_ssize_t size = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(value, &size);
+    if (!utf8) return false;  // UnicodeEncodeError for a lone surrogate
+    try {
+        out.assign(utf8, static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+        return false;
+    }
+    return true;
+}
+
+bool check_signals_every_so_often(std::size_t count) {
+    return (count & 0xFFFF) != 0 || PyErr_CheckSignals() == 0;
+}
+
+bool to_i32_list(PyObject* value, std::vector<std::int32_t>& out) {
+    if (PyUnicode_Check(value)) {
+        set_type_error("Can't extract `str` to `Vec`");
+        return false;
+    }
+    if (!PySequence_Check(value)) {
+        raise_cast_error(value, "Sequence");
+        return false;
+    }
+    out.clear();
+    try {
+        Py_ssize_t hint = PySequence_Size(value);
+        if (hint < 0) {
+            PyErr_Clear();
+            hint = 0;
+        }
+        out.reserve(static_cast<std::size_t>(std::min(hint, kMaxReserveHint)));
+        PyRef iterator = PyRef::steal(PyObject_GetIter(value));
+        if (!iterator) return false;
+        while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
+            std::optional<std::int32_t> converted = to_i32(item.get());
+            if (!converted) return false;
+            out.push_back(*converted);
+            if (!check_signals_every_so_often(out.size())) return false;
+        }
+        return !PyErr_Occurred();
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+        return false;
+    }
+}
+
+namespace {
+
+template <class V, class Convert>
+bool to_str_map(PyObject* value, StringMap<V>& out, Convert convert) {
+    if (!PyDict_Check(value)) {
+        raise_cast_error(value, "dict");
+        return false;
+    }
+    out.clear();
+    try {
+        out.reserve(static_cast<std::size_t>(std::min(PyDict_GET_SIZE(value), kMaxReserveHint)));
+        DictWalk walk(value);
+        PyRef key;
+        PyRef item;
+        std::string text;
+        for (;;) {
+            const int step = walk.next(key, item);
+            if (step < 0) return false;
+            if (step == 0) return true;
+            if (!to_string(key.get(), text)) return false;
+            std::optional<V> converted = convert(item.get());
+            if (!converted) return false;
+            out.insert_or_assign(text, *converted);
+        }
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+        return false;
+    }
+}
+
+}  // namespace
+
+bool to_str_f64_map(PyObject* value, StringMap<double>& out) {
+    return to_str_map(value, out, to_f64);
+}
+
+bool to_str_i32_map(PyObject* value, StringMap<std::int32_t>& out) {
+    return to_str_map(value, out, to_i32);
+}
+
+bool to_i32_set(PyObject* value, IdSet& out) {
+    if (!PyAnySet_Check(value)) {
+        raise_cast_error(value, "set");
+        return false;
+    }
+    out.clear();
+    try {
+        out.reserve(static_cast<std::size_t>(std::min(PySet_GET_SIZE(value), kMaxReserveHint)));
+        PyRef iterator = PyRef::steal(PyObject_GetIter(value));
+        if (!iterator) return false;
+        // A set changed by an item's __index__ makes the iterator raise.
+        while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
+            std::optional<std::int32_t> converted = to_i32(item.get());
+            if (!converted) return false;
+            out.insert(*converted);
+        }
+        return !PyErr_Occurred();
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+        return false;
+    }
+}
+
+}  // namespace sablewick::py

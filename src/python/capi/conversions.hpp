@@ -1,0 +1,44 @@
+#pragma once
+// Conversions of host values into native values, with the messages the host
+// sees. Each returns false (or nullopt) with the exception set on failure.
+
+#include "python/capi/py_ref.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sablewick/containers.hpp"
+
+namespace sablewick::py {
+
+// TypeError "'<qualname of type(value)>' object cannot be cast as '<target>'".
+void raise_cast_error(PyObject* value, const char* target);
+
+// int, bool or __index__; OverflowError "out of range integral type
+// conversion attempted" inside 64 bits but outside 32.
+std::optional<std::int32_t> to_i32(PyObject* value);
+// Unsigned 64-bit: negative or too large gives the interpreter's OverflowError.
+std::optional<std::uint64_t> to_u64(PyObject* value);
+std::optional<double> to_f64(PyObject* value);
+// Exactly True/False, or a numpy bool by its truth value; else cast error 'bool'.
+std::optional<bool> to_bool(PyObject* value);
+// str or subclass as UTF-8; else cast error 'str'; surrogates: UnicodeEncodeError.
+bool to_string(PyObject* value, std::string& out);
+// Any sequence but str, items by iteration; str: "Can't extract `str` to `Vec`";
+// non-sequence: cast error 'Sequence'.
+bool to_i32_list(PyObject* value, std::vector<std::int32_t>& out);
+
+// For loops over host iterators that may never end: every 65,536 items the
+// interpreter's signal handlers run, so Ctrl-C stops them. False with the
+// handler's exception set.
+bool check_signals_every_so_often(std::size_t count);
+// dict (or subclass) of str -> float; non-dict: cast error 'dict'.
+bool to_str_f64_map(PyObject* value, StringMap<double>& out);
+// dict (or subclass) of str -> int32; non-dict: cast error 'dict'.
+bool to_str_i32_map(PyObject* value, StringMap<std::int32_t>& out);
+// set or frozenset (or subclasses) of int32; else cast error 'set'.
+bool to_i32_set(PyObject* value, IdSet& out);
+
+}  // namespace sablewick::py

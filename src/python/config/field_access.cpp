@@ -1,0 +1,103 @@
+#include "python/config/field_access.hpp"
+
+#include <string>
+#include <string_view>
+
+#include "python/capi/conversions.hpp"
+#include "sablewick/condition/value_parser.hpp"
+
+namespace sablewick::py {
+
+PyObject* FieldName::object() const {
+    if (!object_) object_ = PyUnicode_InternFromString(text_);  // kept until exit
+    return object_;
+}
+
+void raise_changed_during_walk() {
+    PyErr_SetString(PyExc_RuntimeError, "dictionary changed size during iteration");
+}
+
+int DictWalk::next(PyRef& key, PyRef& value) {
+    if (PyDict_GET_SIZE(dict_.get()) != size_ || yielded_ > size_) {
+        raise_changed_during_walk();
+        return -1;
+    }
+    PyObject* raw_key = nullptr;
+    PyObject* raw_value = nullptr;
+    if (!PyDict_Next(dict_.get(), &position_, &raw_key, &raw_value)) return 0;
+    ++yielded_;
+    key = PyRef::borrow(raw_key);
+    value = PyRef::borrow(raw_value);
+    return 1;
+}
+
+bool ListWalk::next(PyRef& item) {
+    if (position_ >= size_ || position_ >= PyList_GET_SIZE(list_.get())) return false;
+    item = PyRef::borrow(PyList_GET_ITEM(list_.get(), position_));
+    ++position_;
+    return true;
+}
+
+std::optional<std::string> to_text(PyObject* value) {
+    std::string text;
+    if (!to_string(value, text)) return std::nullopt;
+    return text;
+}
+
+namespace config {
+
+PyRef get_attr(PyObject* record, const FieldName& name) {
+    PyObject* key = name.object();
+    if (!key) return {};
+    if (PyDict_Check(record)) {
+        PyObject* found = PyDict_GetItemWithError(record, key);
+        if (found) return PyRef::borrow(found);
+        if (!PyErr_Occurred()) PyErr_SetObject(PyExc_KeyError, key);
+        return {};
+    }
+    return PyRef::steal(PyObject_GetAttr(record, key));
+}
+
+PyRef get_attr_opt(PyObject* record, const FieldName& name) {
+    if (PyDict_Check(record)) {
+        // Most optional fields are absent: a miss must not build a KeyError
+        // only to discard it.
+        PyObject* key = name.object();
+        if (!key) {
+            PyErr_Clear();
+            return {};
+        }
+        PyObject* found = PyDict_GetItemWithError(record, key);
+        if (found) return PyRef::borrow(found);
+        PyErr_Clear();
+        return {};
+    }
+    PyRef value = get_attr(record, name);
+    if (!value) PyErr_Clear();
+    return value;
+}
+
+}  // namespace config
+
+// A text key is read with the grammar of an integer in a condition: an
+// optional sign, one or more ASCII digits, within the signed 32-bit range.
+std::optional<std::int32_t> resolve_map_key(PyObject* key, const char* prefix) {
+    if (std::optional<std::int32_t> id = to_i32(key)) return id;
+    PyErr_Clear();
+    if (!PyUnicode_Check(key)) {
+        raise_cast_error(key, "str");
+        return std::nullopt;
+    }
+    Py_ssize_t size = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(key, &size);
+    if (!utf8) return std::nullopt;  // UnicodeEncodeError
+    if (std::optional<std::int32_t> id =
+            condition::parse_int(std::string_view(utf8, static_cast<std::size_t>(size)))) {
+        return id;
+    }
+    PyRef message = PyRef::steal(PyUnicode_FromFormat("%s%U", prefix, key));
+    if (message) PyErr_SetObject(PyExc_ValueError, message.get());
+    return std::nullopt;
+}
+
+}  // namespace sablewick::py

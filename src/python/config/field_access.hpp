@@ -1,0 +1,143 @@
+#pragma once
+// Reading fields of configuration records (dicts by key, other objects by
+// attribute) in the three access modes, the walk over a collection dict, and
+// the rule that turns a collection's dict key into a map key.
+
+#include "python/capi/py_ref.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "sablewick/containers.hpp"
+
+namespace sablewick::py {
+
+// A field name as a str object, created on first use and kept for the life
+// of the process. Only touched with the interpreter lock held.
+class FieldName {
+public:
+    constexpr explicit FieldName(const char* text) noexcept : text_(text) {}
+    const char* text() const noexcept { return text_; }
+    // nullptr with MemoryError set if the str cannot be made.
+    PyObject* object() const;
+
+private:
+    const char* text_;
+    mutable PyObject* object_ = nullptr;
+};
+
+// Walks a dict in insertion order, holding key and value of each step.
+// Fails the walk with RuntimeError once the dict changed size, or yielded
+// more entries than it had when the walk started.
+class DictWalk {
+public:
+    explicit DictWalk(PyObject* dict) noexcept
+        : dict_(PyRef::borrow(dict)), size_(PyDict_GET_SIZE(dict)) {}
+    // 1: key and value hold the next entry; 0: done; -1: RuntimeError set.
+    int next(PyRef& key, PyRef& value);
+
+private:
+    PyRef dict_;
+    Py_ssize_t size_;
+    Py_ssize_t position_ = 0;
+    Py_ssize_t yielded_ = 0;
+};
+
+// Reads list items by position while the position is below both the length
+// at the start and the current length. Holds each item it hands out.
+class ListWalk {
+public:
+    explicit ListWalk(PyObject* list) noexcept
+        : list_(PyRef::borrow(list)), size_(PyList_GET_SIZE(list)) {}
+    bool next(PyRef& item);
+
+private:
+    PyRef list_;
+    Py_ssize_t size_;
+    Py_ssize_t position_ = 0;
+};
+
+namespace config {
+
+// Required look-up: the value, or nullptr with KeyError(name) for a missing
+// dict key, or the attribute look-up's own exception.
+PyRef get_attr(PyObject* record, const FieldName& name);
+// Optional look-up: the value (None included) or nullptr; never leaves an
+// exception set.
+PyRef get_attr_opt(PyObject* record, const FieldName& name);
+
+}  // namespace config
+
+// Required field: converts with `convert` (which returns std::optional<T>, or
+// false-y with the exception set). nullopt with the exception set.
+template <class T, class Convert>
+std::optional<T> required_field(PyObject* record, const FieldName& name, Convert convert) {
+    PyRef value = config::get_attr(record, name);
+    if (!value) return std::nullopt;
+    return convert(value.get());
+}
+
+// Lenient optional field: absent, None or not convertible give nullopt;
+// never leaves an exception set.
+template <class T, class Convert>
+std::optional<T> lenient_field(PyObject* record, const FieldName& name, Convert convert) {
+    PyRef value = config::get_attr_opt(record, name);
+    if (!value || value.get() == Py_None) return std::nullopt;
+    std::optional<T> converted = convert(value.get());
+    if (!converted) PyErr_Clear();
+    return converted;
+}
+
+// Strict optional field: absent or None leave `out` empty; a conversion
+// failure returns false with the exception set. `Convert` fills a T and
+// returns bool; an empty list or map also leaves `out` empty.
+template <class T, class Convert>
+bool strict_field(PyObject* record, const FieldName& name, Convert convert,
+                  std::optional<T>& out) {
+    out.reset();
+    PyRef value = config::get_attr_opt(record, name);
+    if (!value || value.get() == Py_None) return true;
+    T converted;
+    if (!convert(value.get(), converted)) return false;
+    if (!converted.empty()) out = std::move(converted);
+    return true;
+}
+
+// Text as an optional (for the field helpers above).
+std::optional<std::string> to_text(PyObject* value);
+
+// Map-key rule of the integer-keyed collections: int32 first, else a str
+// holding an optional sign and ASCII digits in range; else ValueError with
+// `prefix` followed by the key text (a non-str key: cast error 'str').
+std::optional<std::int32_t> resolve_map_key(PyObject* key, const char* prefix);
+
+// Sets RuntimeError for a dict changed during its walk.
+void raise_changed_during_walk();
+
+// Loads an integer-keyed collection: walks `dict` in insertion order,
+// resolves each key (errors prefixed with `key_prefix`) before its record is
+// read by `read(record_object, Record&)`, and inserts it; a later key that
+// resolves to the same id replaces the earlier record. False with the
+// exception set on the first failure.
+template <class Record, class Read>
+bool load_id_collection(PyObject* dict, const char* key_prefix, IdMap<Record>& out, Read read) {
+    // One record per entry at most: the table is sized once.
+    out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
+    DictWalk walk(dict);
+    PyRef key;
+    PyRef value;
+    int step = 0;
+    while ((step = walk.next(key, value)) > 0) {
+        std::optional<std::int32_t> id = resolve_map_key(key.get(), key_prefix);
+        if (!id) return false;
+        Record record;
+        if (!read(value.get(), record)) return false;
+        out.insert_or_assign(*id, std::move(record));
+    }
+    return step == 0;
+}
+
+}  // namespace sablewick::py

@@ -1,0 +1,28 @@
+// The host's grade-to-emoji dict.
+
+#include <string>
+
+#include "python/capi/conversions.hpp"
+#include "python/config/field_access.hpp"
+#include "python/config/loaders.hpp"
+
+namespace sablewick::py::config {
+
+bool deserialize_emoji_map(PyObject* dict, simulator::EmojiMap& out) {
+    out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
+    DictWalk walk(dict);
+    PyRef key;
+    PyRef value;
+    std::string text;
+    int step = 0;
+    while ((step = walk.next(key, value)) > 0) {
+        // Grades are ints only: a str key is not parsed here.
+        std::optional<std::int32_t> grade = to_i32(key.get());
+        if (!grade) return false;
+        if (!to_string(value.get(), text)) return false;
+        out.insert_or_assign(*grade, text);
+    }
+    return step == 0;
+}
+
+}  // namespace sablewick::py::config

@@ -1,0 +1,552 @@
+// The GameSession class: properties and methods that turn the stored,
+// pre-rendered life into fresh Python values on every call.
+
+#include "python/session/game_session_type.hpp"
+#include "python/capi/utf8_text.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <initializer_list>
+#include <limits>
+#include <new>
+#include <string>
+#include <utility>
+
+#include "python/capi/arguments.hpp"
+#include "python/capi/conversions.hpp"
+#include "python/module.hpp"
+
+namespace sablewick::py {
+
+namespace {
+
+using simulator::FormattedJudge;
+using simulator::FormattedYear;
+using simulator::GameSession;
+using simulator::TalentInfo;
+
+constexpr std::uint64_t kDefaultYearsPerPage = 50;
+
+struct GameSessionObject {
+    PyObject_HEAD
+    GameSession value;
+    // Shared borrows outstanding; every read takes one. Nothing ever takes
+    // an exclusive borrow, so the count is informative only.
+    std::atomic<std::uint64_t> borrows;
+};
+
+GameSessionObject* as_session(PyObject* self) { return reinterpret_cast<GameSessionObject*>(self); }
+
+// The type object, created once by add_game_session_class and kept for the
+// life of the process.
+PyTypeObject* session_type = nullptr;
+
+// Dict keys, interned once per process so that building a dict creates no
+// key strings. Never released.
+struct Keys {
+    PyObject* age;
+    PyObject* display_text;
+    PyObject* text;
+    PyObject* properties;
+    PyObject* is_end;
+#define SABLEWICK_KEY(name, start, host, range, value, year, effect) SABLEWICK_IF(year, PyObject* name;)
+    SABLEWICK_PROPERTIES(SABLEWICK_KEY)
+#undef SABLEWICK_KEY
+    PyObject* total_score;
+    PyObject* judges;
+    PyObject* talents;
+    PyObject* property_type;
+    PyObject* value;
+    PyObject* grade;
+    PyObject* progress;
+    PyObject* progress_bar;
+    PyObject* id;
+    PyObject* name;
+    PyObject* description;
+    PyObject* source;
+    PyObject* target;
+};
+Keys* keys = nullptr;
+
+bool make_keys() {
+    if (keys) return true;
+    auto* made = new Keys();
+    struct Entry {
+        PyObject** slot;
+        const char* text;
+    };
+    const Entry entries[] = {
+        {&made->age, "age"},
+        {&made->display_text, "display_text"},
+        {&made->text, "text"},
+        {&made->properties, "properties"},
+        {&made->is_end, "is_end"},
+#define SABLEWICK_KEY(name, start, host, range, value, year, effect) SABLEWICK_IF(year, {&made->name, #name},)
+        SABLEWICK_PROPERTIES(SABLEWICK_KEY)
+#undef SABLEWICK_KEY
+        {&made->total_score, "total_score"},
+        {&made->judges, "judges"},
+        {&made->talents, "talents"},
+        {&made->property_type, "property_type"},
+        {&made->value, "value"},
+        {&made->grade, "grade"},
+        {&made->progress, "progress"},
+        {&made->progress_bar, "progress_bar"},
+        {&made->id, "id"},
+        {&made->name, "name"},
+        {&made->description, "description"},
+        {&made->source, "source"},
+        {&made->target, "target"},
+    };
+    for (const Entry& entry : entries) {
+        *entry.slot = PyUnicode_InternFromString(entry.text);
+        if (!*entry.slot) {
+            for (const Entry& e : entries) Py_XDECREF(*e.slot);
+            delete made;
+            return false;
+        }
+    }
+    keys = made;
+    return true;
+}
+
+// Holds one shared borrow of a session for the length of a call.
+class SharedBorrow {
+public:
+    explicit SharedBorrow(PyObject* self) : object_(as_session(self)) {
+        object_->borrows.fetch_add(1, std::memory_order_relaxed);
+    }
+    ~SharedBorrow() { object_->borrows.fetch_sub(1, std::memory_order_relaxed); }
+    SharedBorrow(const SharedBorrow&) = delete;
+    SharedBorrow& operator=(const SharedBorrow&) = delete;
+    const GameSession& session() const { return object_->value; }
+
+private:
+    GameSessionObject* object_;
+};
+
+// ---- building values ------------------------------------------------------
+
+PyObject* new_text(const std::string& text) {
+    return str_from_valid_utf8(text);
+}
+
+// Inserts and releases `value` (which may be nullptr after a failed
+// creation). False with the exception set.
+bool put(PyObject* dict, PyObject* key, PyObject* value) {
+    if (!value) return false;
+    int rc = PyDict_SetItem(dict, key, value);
+    Py_DECREF(value);
+    return rc == 0;
+}
+
+// A dict with six or more keys would outgrow the first key table that a new
+// dict gets (room for five) and be rehashed while it is filled. Such dicts
+// are made by copying a template whose values are None, then setting each
+// value: the copy takes the template's key table in one piece, sized and
+// ordered already. Smaller dicts are cheaper to build from PyDict_New.
+class DictShape {
+public:
+    // False with the exception set.
+    bool build(std::initializer_list<PyObject*> ordered_keys) {
+        PyRef dict = PyRef::steal(PyDict_New());
+        if (!dict) return false;
+        for (PyObject* key : ordered_keys) {
+            if (PyDict_SetItem(dict.get(), key, Py_None) < 0) return false;
+        }
+        template_ = dict.release();  // kept for the process
+        return true;
+    }
+    PyObject* make() const { return PyDict_Copy(template_); }
+
+private:
+    PyObject* template_ = nullptr;
+};
+
+struct Shapes {
+    DictShape properties, judge;
+};
+Shapes* shapes = nullptr;
+
+bool make_shapes() {
+    if (shapes) return true;
+    auto* made = new Shapes();
+    const Keys& k = *keys;
+#define SABLEWICK_KEY(name, start, host, range, value, year, effect) SABLEWICK_IF(year, k.name, )
+    if (!made->properties.build({SABLEWICK_PROPERTIES(SABLEWICK_KEY)}) ||
+#undef SABLEWICK_KEY
+        !made->judge.build({k.property_type, k.value, k.grade, k.text, k.progress, k.progress_bar})) {
+        delete made;  // templates already made stay alive; harmless
+        return false;
+    }
+    shapes = made;
+    return true;
+}
+
+PyObject* properties_dict(const FormattedYear& formatted) {
+    PyRef dict = PyRef::steal(shapes->properties.make());
+    if (!dict) return nullptr;
+    PyObject* d = dict.get();
+#define SABLEWICK_PUT(name, start, host, range, value, year, effect) \
+    SABLEWICK_IF(year, if (!put(d, keys->name, PyLong_FromLong(formatted.name))) return nullptr;)
+    SABLEWICK_PROPERTIES(SABLEWICK_PUT)
+#undef SABLEWICK_PUT
+    return dict.release();
+}
+
+// The year dict and the formatted-year dict differ only in the text key.
+PyObject* year_dict(const FormattedYear& year, PyObject* text_key) {
+    PyRef dict = PyRef::steal(PyDict_New());
+    if (!dict) return nullptr;
+    PyObject* d = dict.get();
+    if (!put(d, keys->age, PyLong_FromLong(year.age)) ||
+        !put(d, text_key, new_text(year.display_text)) ||
+        !put(d, keys->properties, properties_dict(year)) ||
+        !put(d, keys->is_end, PyBool_FromLong(year.is_end))) {
+        return nullptr;
+    }
+    return dict.release();
+}
+
+PyObject* talent_dict(const TalentInfo& talent) {
+    PyRef dict = PyRef::steal(PyDict_New());
+    if (!dict) return nullptr;
+    PyObject* d = dict.get();
+    if (!put(d, keys->id, PyLong_FromLong(talent.id)) ||
+        !put(d, keys->name, new_text(talent.name)) ||
+        !put(d, keys->description, new_text(talent.description)) ||
+        !put(d, keys->grade, PyLong_FromLong(talent.grade))) {
+        return nullptr;
+    }
+    return dict.release();
+}
+
+PyObject* judge_dict(const FormattedJudge& judge) {
+    PyRef dict = PyRef::steal(shapes->judge.make());
+    if (!dict) return nullptr;
+    PyObject* d = dict.get();
+    if (!put(d, keys->property_type, new_text(judge.property_type)) ||
+        !put(d, keys->value, PyLong_FromLong(judge.value)) ||
+        !put(d, keys->grade, PyLong_FromLong(judge.grade)) ||
+        !put(d, keys->text, new_text(judge.text)) ||
+        !put(d, keys->progress, PyFloat_FromDouble(judge.progress)) ||
+        !put(d, keys->progress_bar, new_text(judge.progress_bar))) {
+        return nullptr;
+    }
+    return dict.release();
+}
+
+PyObject* replacement_dict(const simulator::TalentReplacement& replacement) {
+    PyRef dict = PyRef::steal(PyDict_New());
+    if (!dict) return nullptr;
+    PyObject* d = dict.get();
+    if (!put(d, keys->source, talent_dict(replacement.source)) ||
+        !put(d, keys->target, talent_dict(replacement.target))) {
+        return nullptr;
+    }
+    return dict.release();
+}
+
+// A list of items[begin..end), created at its final length and filled in
+// order. A failed item releases the partly filled list (its empty slots
+// are allowed to be null).
+template <class Vector, class Make>
+PyObject* list_of(const Vector& items, std::size_t begin, std::size_t end, Make make) {
+    PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(end - begin)));
+    if (!list) return nullptr;
+    for (std::size_t i = begin; i < end; ++i) {
+        PyObject* item = make(items[i]);
+        if (!item) return nullptr;
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i - begin), item);
+    }
+    return list.release();
+}
+
+template <class Vector, class Make>
+PyObject* list_of(const Vector& items, Make make) {
+    return list_of(items, 0, items.size(), make);
+}
+
+PyObject* years_list(const GameSession& session, std::size_t begin, std::size_t end) {
+    return list_of(session.years, begin, end,
+                   [](const FormattedYear& year) { return year_dict(year, keys->display_text); });
+}
+
+// ---- arguments ----------------------------------------------------------
+
+bool unsigned_argument(PyObject* value, const char* name, std::uint64_t& out) {
+    std::optional<std::uint64_t> converted = to_u64(value);
+    if (!converted) {
+        prefix_argument_error(name);
+        return false;
+    }
+    out = *converted;
+    return true;
+}
+
+// ---- properties -----------------------------------------------------------
+
+PyObject* get_total_years(PyObject* self, void*) {
+    SharedBorrow borrow(self);
+    return PyLong_FromSize_t(borrow.session().years.size());
+}
+
+PyObject* get_total_pages(PyObject* self, void*) {
+    SharedBorrow borrow(self);
+    std::size_t years = borrow.session().years.size();
+    return PyLong_FromSize_t(years / kDefaultYearsPerPage + (years % kDefaultYearsPerPage != 0));
+}
+
+PyObject* get_total_score(PyObject* self, void*) {
+    SharedBorrow borrow(self);
+    return PyLong_FromLong(borrow.session().total_score);
+}
+
+PyObject* get_final_age(PyObject* self, void*) {
+    SharedBorrow borrow(self);
+    const auto& years = borrow.session().years;
+    return PyLong_FromLong(years.empty() ? 0 : years.back().age);
+}
+
+PyObject* get_is_ended(PyObject* self, void*) {
+    SharedBorrow borrow(self);
+    const auto& years = borrow.session().years;
+    return PyBool_FromLong(years.empty() ? 1 : years.back().is_end);
+}
+
+// ---- methods --------------------------------------------------------------
+
+PyObject* get_page_data(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                        PyObject* kwnames) {
+    static const char* const names[] = {"page", "years_per_page"};
+    static const Signature signature{"GameSession.get_page_data", names, 2, 1};
+    PyObject* bound[2] = {nullptr, nullptr};
+    if (!bind_arguments(signature, args, nargs, kwnames, bound)) return nullptr;
+
+    std::uint64_t page = 0;
+    if (!unsigned_argument(bound[0], "page", page)) return nullptr;
+    std::uint64_t per_page = kDefaultYearsPerPage;
+    if (bound[1] && bound[1] != Py_None && !unsigned_argument(bound[1], "years_per_page", per_page)) {
+        return nullptr;
+    }
+
+    SharedBorrow borrow(self);
+    const GameSession& session = borrow.session();
+    const std::uint64_t total = session.years.size();
+    if (page == 0 || per_page == 0) return PyList_New(0);
+    // (page - 1) * per_page without wrap-around: a product beyond 2^64 - 1
+    // lies beyond every life.
+    const std::uint64_t pages_before = page - 1;
+    if (pages_before > std::numeric_limits<std::uint64_t>::max() / per_page) return PyList_New(0);
+    const std::uint64_t first = pages_before * per_page;
+    if (first >= total) return PyList_New(0);
+    const std::uint64_t end = per_page >= total - first ? total : first + per_page;
+    return years_list(session, static_cast<std::size_t>(first), static_cast<std::size_t>(end));
+}
+
+PyObject* get_year_common(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                          PyObject* kwnames, const Signature& signature, bool formatted) {
+    PyObject* bound[1] = {nullptr};
+    if (!bind_arguments(signature, args, nargs, kwnames, bound)) return nullptr;
+    std::uint64_t index = 0;
+    if (!unsigned_argument(bound[0], "index", index)) return nullptr;
+
+    SharedBorrow borrow(self);
+    const GameSession& session = borrow.session();
+    if (index >= session.years.size()) Py_RETURN_NONE;
+    return year_dict(session.years[static_cast<std::size_t>(index)],
+                     formatted ? keys->text : keys->display_text);
+}
+
+const char* const index_names[] = {"index"};
+
+PyObject* get_year(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static const Signature signature{"GameSession.get_year", index_names, 1, 1};
+    return get_year_common(self, args, nargs, kwnames, signature, false);
+}
+
+PyObject* get_year_formatted(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                             PyObject* kwnames) {
+    static const Signature signature{"GameSession.get_year_formatted", index_names, 1, 1};
+    return get_year_common(self, args, nargs, kwnames, signature, true);
+}
+
+PyObject* get_years_range(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                          PyObject* kwnames) {
+    static const char* const names[] = {"start", "end"};
+    static const Signature signature{"GameSession.get_years_range", names, 2, 2};
+    PyObject* bound[2] = {nullptr, nullptr};
+    if (!bind_arguments(signature, args, nargs, kwnames, bound)) return nullptr;
+    std::uint64_t start = 0;
+    std::uint64_t end = 0;
+    if (!unsigned_argument(bound[0], "start", start) || !unsigned_argument(bound[1], "end", end)) {
+        return nullptr;
+    }
+
+    SharedBorrow borrow(self);
+    const GameSession& session = borrow.session();
+    const std::uint64_t stop = std::min<std::uint64_t>(end, session.years.size());
+    if (start >= stop) return PyList_New(0);
+    return years_list(session, static_cast<std::size_t>(start), static_cast<std::size_t>(stop));
+}
+
+PyObject* get_summary(PyObject* self, PyObject*) {
+    SharedBorrow borrow(self);
+    const GameSession& session = borrow.session();
+    PyRef dict = PyRef::steal(PyDict_New());
+    if (!dict) return nullptr;
+    PyObject* d = dict.get();
+    if (!put(d, keys->total_score, PyLong_FromLong(session.total_score)) ||
+        !put(d, keys->judges, list_of(session.judges, judge_dict)) ||
+        !put(d, keys->talents, list_of(session.talents, talent_dict))) {
+        return nullptr;
+    }
+    return dict.release();
+}
+
+PyObject* get_new_achievements(PyObject* self, PyObject*) {
+    SharedBorrow borrow(self);
+    return list_of(borrow.session().new_achievements, talent_dict);
+}
+
+PyObject* get_triggered_events(PyObject* self, PyObject*) {
+    SharedBorrow borrow(self);
+    return list_of(borrow.session().triggered_events,
+                   [](std::int32_t id) { return PyLong_FromLong(id); });
+}
+
+PyObject* get_replacements(PyObject* self, PyObject*) {
+    SharedBorrow borrow(self);
+    return list_of(borrow.session().replacements, replacement_dict);
+}
+
+// ---- the type -------------------------------------------------------------
+
+void session_dealloc(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    GameSessionObject* object = as_session(self);
+    object->value.~GameSession();
+    using Counter = std::atomic<std::uint64_t>;
+    object->borrows.~Counter();
+    type->tp_free(self);
+    Py_DECREF(type);  // instances of a heap type hold a reference to it
+}
+
+constexpr const char kClassDoc[] =
+    "GameSession: a stateful session that holds the simulation results in native memory\n"
+    "\n"
+    "This PyClass allows Python to hold a handle to the simulation result\n"
+    "without serializing the entire data structure. Data is lazily accessed\n"
+    "through getter methods.\n"
+    "\n"
+    "# Thread safety\n"
+    "The class may be moved to and shared between threads, because every\n"
+    "type it contains (lists, shared handles, text, 32-bit integers) may be\n"
+    "moved to and shared between threads too.";
+
+template <class F>
+PyCFunction as_cfunction(F function) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(function));
+}
+
+PyMethodDef session_methods[] = {
+    {"get_page_data", as_cfunction(get_page_data), METH_FASTCALL | METH_KEYWORDS,
+     "get_page_data($self, page, years_per_page=None)\n--\n\n"
+     "Get paginated trajectory data\n\n"
+     "# Arguments\n"
+     "* `page` - Page number (1-indexed)\n"
+     "* `years_per_page` - Number of years per page (default: 50)\n\n"
+     "# Returns\n"
+     "List of year dicts for the requested page, or empty list if out of bounds"},
+    {"get_year", as_cfunction(get_year), METH_FASTCALL | METH_KEYWORDS,
+     "get_year($self, index)\n--\n\n"
+     "Get a single year by index\n\n"
+     "# Arguments\n"
+     "* `index` - Year index (0-indexed)\n\n"
+     "# Returns\n"
+     "Year dict or None if out of bounds"},
+    {"get_years_range", as_cfunction(get_years_range), METH_FASTCALL | METH_KEYWORDS,
+     "get_years_range($self, start, end)\n--\n\n"
+     "Get a range of years\n\n"
+     "# Arguments\n"
+     "* `start` - Start index (inclusive)\n"
+     "* `end` - End index (exclusive)\n\n"
+     "# Returns\n"
+     "List of year dicts, or empty list if out of bounds"},
+    {"get_year_formatted", as_cfunction(get_year_formatted), METH_FASTCALL | METH_KEYWORDS,
+     "get_year_formatted($self, index)\n--\n\n"
+     "Get pre-formatted year content\n\n"
+     "# Arguments\n"
+     "* `index` - Year index (0-indexed)\n\n"
+     "# Returns\n"
+     "Dict with pre-rendered text, or None if out of bounds"},
+    {"get_summary", as_cfunction(get_summary), METH_NOARGS,
+     "get_summary($self)\n--\n\nGet the summary with pre-rendered progress bars"},
+    {"get_new_achievements", as_cfunction(get_new_achievements), METH_NOARGS,
+     "get_new_achievements($self)\n--\n\nGet new achievements unlocked during simulation"},
+    {"get_triggered_events", as_cfunction(get_triggered_events), METH_NOARGS,
+     "get_triggered_events($self)\n--\n\nGet triggered event IDs"},
+    {"get_replacements", as_cfunction(get_replacements), METH_NOARGS,
+     "get_replacements($self)\n--\n\nGet talent replacements"},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyGetSetDef session_getset[] = {
+    {"total_years", get_total_years, nullptr, "Total number of years in the trajectory", nullptr},
+    {"total_pages", get_total_pages, nullptr,
+     "Total number of pages (50 years per page by default)", nullptr},
+    {"total_score", get_total_score, nullptr, "Total score from summary", nullptr},
+    {"final_age", get_final_age, nullptr, "Final age (age of the last year)", nullptr},
+    {"is_ended", get_is_ended, nullptr, "Whether the simulation has ended", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyType_Slot session_slots[] = {
+    {Py_tp_doc, const_cast<char*>(kClassDoc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(session_dealloc)},
+    {Py_tp_methods, session_methods},
+    {Py_tp_getset, session_getset},
+    {0, nullptr},
+};
+
+// Not a base type, no __dict__, no weak references, no constructor.
+PyType_Spec session_spec = {
+    "sablewick_core.GameSession",
+    static_cast<int>(sizeof(GameSessionObject)),
+    0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION,
+    session_slots,
+};
+
+}  // namespace
+
+PyObject* wrap_game_session(simulator::GameSession&& value) {
+    if (!session_type) {
+        PyErr_SetString(PyExc_RuntimeError, "GameSession type is not ready");
+        return nullptr;
+    }
+    PyObject* self = session_type->tp_alloc(session_type, 0);
+    if (!self) return nullptr;  // `value` stays with the caller and is released there
+    GameSessionObject* object = as_session(self);
+    new (&object->value) GameSession(std::move(value));
+    new (&object->borrows) std::atomic<std::uint64_t>(0);
+    return self;
+}
+
+int add_game_session_class(PyObject* module) {
+    if (!make_keys() || !make_shapes()) return -1;
+    if (!session_type) {
+        // The PyType_Spec name "sablewick_core.GameSession" gives the type its __module__
+        // at creation; renaming it afterwards leaves tp_name without the prefix.
+        PyRef type = PyRef::steal(PyType_FromModuleAndSpec(module, &session_spec, nullptr));
+        if (!type) return -1;
+        PyRef name = PyRef::steal(PyUnicode_InternFromString("GameSession"));
+        if (!name || PyObject_SetAttrString(type.get(), "__name__", name.get()) < 0) return -1;
+        session_type = reinterpret_cast<PyTypeObject*>(type.release());  // kept for the process
+    }
+    Py_INCREF(session_type);
+    return add_member(module, "GameSession", reinterpret_cast<PyObject*>(session_type));
+}
+
+}  // namespace sablewick::py

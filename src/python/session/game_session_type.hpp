@@ -1,0 +1,14 @@
+#pragma once
+// The Python class GameSession: a read-only view of one simulated life.
+
+#include "python/capi/py_ref.hpp"
+
+#include "sablewick/simulator/session.hpp"
+
+namespace sablewick::py {
+
+// A new GameSession instance owning `value`. Returns nullptr with the
+// exception set on failure (the value is then released).
+PyObject* wrap_game_session(simulator::GameSession&& value);
+
+}  // namespace sablewick::py

@@ -1,0 +1,113 @@
+#include "python/simulate/arguments.hpp"
+
+#include <new>
+#include <shared_mutex>
+#include <utility>
+
+#include "python/capi/arguments.hpp"
+#include "python/capi/conversions.hpp"
+
+namespace sablewick::py {
+
+namespace {
+
+const char* const parameter_names[] = {"talent_ids", "properties", "achieved_ids", "tms",
+                                       "aevt",       "atlt",       "cachv"};
+constexpr std::size_t kParameters = 7;
+constexpr std::size_t kRequired = 3;
+
+bool optional_i32(PyObject* value, const char* name, std::int32_t& out) {
+    if (!value) return true;  // default 0
+    std::optional<std::int32_t> converted = to_i32(value);
+    if (!converted) {
+        prefix_argument_error(name);
+        return false;
+    }
+    out = *converted;
+    return true;
+}
+
+bool optional_list(PyObject* value, const char* name,
+                   std::optional<std::vector<std::int32_t>>& out) {
+    if (!value || value == Py_None) return true;
+    std::vector<std::int32_t> list;
+    if (!to_i32_list(value, list)) {
+        prefix_argument_error(name);
+        return false;
+    }
+    out = std::move(list);
+    return true;
+}
+
+bool convert(const char* display_name, PyObject* const* args, Py_ssize_t nargs,
+             PyObject* kwnames, SimulationArguments& out) {
+    const Signature signature{display_name, parameter_names, kParameters, kRequired};
+    PyObject* bound[kParameters] = {};
+    if (!bind_arguments(signature, args, nargs, kwnames, bound)) return false;
+
+    if (!to_i32_list(bound[0], out.talent_ids)) {
+        prefix_argument_error("talent_ids");
+        return false;
+    }
+    if (!to_str_i32_map(bound[1], out.properties)) {
+        prefix_argument_error("properties");
+        return false;
+    }
+    if (!to_i32_set(bound[2], out.achieved_ids)) {
+        prefix_argument_error("achieved_ids");
+        return false;
+    }
+    std::int32_t tms = 0;
+    std::int32_t cachv = 0;
+    std::optional<std::vector<std::int32_t>> aevt;
+    std::optional<std::vector<std::int32_t>> atlt;
+    if (!optional_i32(bound[3], "tms", tms) || !optional_list(bound[4], "aevt", aevt) ||
+        !optional_list(bound[5], "atlt", atlt) || !optional_i32(bound[6], "cachv", cachv)) {
+        return false;
+    }
+
+    // A history is handed on when anything of it was given: an empty list
+    // counts, a zero or negative count does not.
+    if (tms > 0 || cachv > 0 || aevt || atlt) {
+        simulator::PlayHistory history;
+        if (aevt) history.aevt = std::move(*aevt);
+        if (atlt) history.atlt = std::move(*atlt);
+        history.tms = tms;
+        history.cachv = cachv;
+        out.history = std::move(history);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool convert_simulation_arguments(const char* display_name, PyObject* const* args,
+                                  Py_ssize_t nargs, PyObject* kwnames, SimulationArguments& out) {
+    try {
+        return convert(display_name, args, nargs, kwnames, out);
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+        return false;
+    }
+}
+
+ConfigCell* require_config() {
+    ConfigCell* cell = cached_config().cell();
+    if (!cell) {
+        PyErr_SetString(PyExc_RuntimeError, "Config not initialized. Call init_config() first.");
+    }
+    return cell;
+}
+
+simulator::GameSession simulate_session(ConfigCell& cell, const SimulationArguments& arguments) {
+    static const simulator::EmojiMap* no_emoji = new simulator::EmojiMap();
+    std::shared_lock guard(cell.lock);
+    const CachedConfig& config = cell.config;
+    simulator::SimulationResult result =
+        config.engine.simulate(arguments.talent_ids, arguments.properties,
+                               arguments.achieved_ids, arguments.history_or_null());
+    return simulator::GameSession::create(std::move(result),
+                                          config.emoji_map ? *config.emoji_map : *no_emoji);
+}
+
+}  // namespace sablewick::py

@@ -1,0 +1,45 @@
+#pragma once
+// The seven parameters shared by simulate_full_life and simulate_async:
+// binding, conversion in parameter order, and the play-history rule.
+
+#include "python/capi/py_ref.hpp"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "python/config/store.hpp"
+#include "sablewick/containers.hpp"
+#include "sablewick/simulator/result.hpp"
+#include "sablewick/simulator/session.hpp"
+
+namespace sablewick::py {
+
+struct SimulationArguments {
+    std::vector<std::int32_t> talent_ids;
+    StringMap<std::int32_t> properties;
+    IdSet achieved_ids;
+    // Absent when tms <= 0, cachv <= 0 and neither aevt nor atlt was given.
+    std::optional<simulator::PlayHistory> history;
+
+    const simulator::PlayHistory* history_or_null() const {
+        return history ? &*history : nullptr;
+    }
+};
+
+// Binds (messages name `display_name`, e.g. "simulate_full_life") and
+// converts the arguments; the first failure ends the conversion. Returns
+// false with the exception set.
+bool convert_simulation_arguments(const char* display_name, PyObject* const* args,
+                                  Py_ssize_t nargs, PyObject* kwnames, SimulationArguments& out);
+
+// The stored configuration's cell, or nullptr with RuntimeError
+// "Config not initialized. Call init_config() first." set.
+ConfigCell* require_config();
+
+// One life on the configuration stored in `cell` at this moment, rendered
+// into its session, with the store's read lock held across both. Calls no
+// Python. May throw std::bad_alloc.
+simulator::GameSession simulate_session(ConfigCell& cell, const SimulationArguments& arguments);
+
+}  // namespace sablewick::py

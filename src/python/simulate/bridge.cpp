@@ -1,0 +1,141 @@
+#include "python/simulate/bridge.hpp"
+
+#include <new>
+
+namespace sablewick::py::bridge {
+
+namespace {
+
+Objects* the_objects = nullptr;
+
+// Runs on the loop's thread: the future may have been cancelled since the
+// value was scheduled. A future the host completed itself is not skipped:
+// the setter's InvalidStateError goes to the loop's exception handler.
+PyObject* set_unless_cancelled(PyObject* const* args, Py_ssize_t nargs, PyObject* setter_name,
+                               const char* function_name) {
+    if (nargs != 2) {
+        PyErr_Format(PyExc_TypeError, "%s() takes 2 positional arguments but %zd were given",
+                     function_name, nargs);
+        return nullptr;
+    }
+    const int is_cancelled = future_cancelled(args[0]);
+    if (is_cancelled < 0) return nullptr;
+    if (is_cancelled) Py_RETURN_NONE;
+    return call_method(setter_name, args[0], args[1]);
+}
+
+PyObject* set_result_unless_cancelled(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
+    return set_unless_cancelled(args, nargs, the_objects->set_result, "_set_result_unless_cancelled");
+}
+
+PyObject* set_exception_unless_cancelled(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
+    return set_unless_cancelled(args, nargs, the_objects->set_exception,
+                                "_set_exception_unless_cancelled");
+}
+
+constexpr const char kFlagCapsule[] = "sablewick_core.cancel_flag";
+
+void release_flag_capsule(PyObject* capsule) {
+    delete static_cast<CancelFlag*>(PyCapsule_GetPointer(capsule, kFlagCapsule));
+}
+
+// The future's done callback: a cancelled future tells the job to drop its value.
+PyObject* note_cancellation(PyObject* self, PyObject* future) {
+    auto* flag = static_cast<CancelFlag*>(PyCapsule_GetPointer(self, kFlagCapsule));
+    if (!flag) return nullptr;
+    const int is_cancelled = future_cancelled(future);
+    if (is_cancelled < 0) return nullptr;
+    if (is_cancelled) (*flag)->store(true, std::memory_order_release);
+    Py_RETURN_NONE;
+}
+
+PyMethodDef set_result_definition = {
+    "_set_result_unless_cancelled",
+    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(set_result_unless_cancelled)),
+    METH_FASTCALL, nullptr};
+PyMethodDef set_exception_definition = {
+    "_set_exception_unless_cancelled",
+    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(set_exception_unless_cancelled)),
+    METH_FASTCALL, nullptr};
+PyMethodDef note_cancellation_definition = {"_note_cancellation", note_cancellation, METH_O,
+                                            nullptr};
+
+}  // namespace
+
+PyObject* attribute_of(const char* module_name, const char* attribute) {
+    PyRef module = PyRef::steal(PyImport_ImportModule(module_name));
+    return module ? PyObject_GetAttrString(module.get(), attribute) : nullptr;
+}
+
+PyObject* call_method(PyObject* name, PyObject* self) {
+    return PyObject_VectorcallMethod(name, &self, 1, nullptr);
+}
+
+PyObject* call_method(PyObject* name, PyObject* self, PyObject* arg) {
+    PyObject* args[] = {self, arg};
+    return PyObject_VectorcallMethod(name, args, 2, nullptr);
+}
+
+int future_cancelled(PyObject* future) {
+    PyRef cancelled = PyRef::steal(call_method(the_objects->cancelled, future));
+    if (!cancelled) return -1;
+    return PyObject_IsTrue(cancelled.get());
+}
+
+const Objects* objects() {
+    if (the_objects) return the_objects;
+    PyRef get_running_loop = PyRef::steal(attribute_of("asyncio", "get_running_loop"));
+    if (!get_running_loop) return nullptr;
+    PyRef copy_context = PyRef::steal(attribute_of("contextvars", "copy_context"));
+    if (!copy_context) return nullptr;
+    PyRef names[] = {
+        PyRef::steal(PyUnicode_InternFromString("create_future")),
+        PyRef::steal(PyUnicode_InternFromString("add_done_callback")),
+        PyRef::steal(PyUnicode_InternFromString("call_soon_threadsafe")),
+        PyRef::steal(PyUnicode_InternFromString("cancelled")),
+        PyRef::steal(PyUnicode_InternFromString("set_result")),
+        PyRef::steal(PyUnicode_InternFromString("set_exception")),
+        PyRef::steal(PyUnicode_InternFromString("context")),
+    };
+    for (const PyRef& name : names) {
+        if (!name) return nullptr;
+    }
+    PyRef context_keyword = PyRef::steal(PyTuple_Pack(1, names[6].get()));
+    PyRef result_setter = PyRef::steal(PyCFunction_New(&set_result_definition, nullptr));
+    PyRef exception_setter = PyRef::steal(PyCFunction_New(&set_exception_definition, nullptr));
+    if (!context_keyword || !result_setter || !exception_setter) return nullptr;
+
+    auto* made = new (std::nothrow) Objects;
+    if (!made) {
+        PyErr_NoMemory();
+        return nullptr;
+    }
+    made->get_running_loop = get_running_loop.release();
+    made->copy_context = copy_context.release();
+    made->create_future = names[0].release();
+    made->add_done_callback = names[1].release();
+    made->call_soon_threadsafe = names[2].release();
+    made->cancelled = names[3].release();
+    made->set_result = names[4].release();
+    made->set_exception = names[5].release();
+    made->context_keyword = context_keyword.release();
+    made->result_setter = result_setter.release();
+    made->exception_setter = exception_setter.release();
+    the_objects = made;
+    return made;
+}
+
+const Objects& loaded() { return *the_objects; }
+
+PyObject* make_done_callback(const CancelFlag& flag) {
+    auto* held = new (std::nothrow) CancelFlag(flag);
+    if (!held) return PyErr_NoMemory();
+    PyRef capsule = PyRef::steal(PyCapsule_New(held, kFlagCapsule, release_flag_capsule));
+    if (!capsule) {
+        delete held;
+        return nullptr;
+    }
+    return PyCFunction_New(&note_cancellation_definition, capsule.get());
+}
+
+}  // namespace sablewick::py::bridge

@@ -1,0 +1,49 @@
+#pragma once
+// Completion of asynchronous lives: one thread of the pool's kind hands
+// every finished life to its asyncio future.
+//
+// Pool threads never take the interpreter lock. A simulating thread that
+// took it could lose its processor to the other simulating threads while
+// holding it, and the host's event loop would wait behind a whole round of
+// them; the completion thread runs at the priority of the threads that
+// start jobs, holds the lock only to wrap and schedule what is ready, and
+// delivers everything that finished meanwhile in one go.
+
+#include "python/capi/py_ref.hpp"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "python/simulate/bridge.hpp"
+#include "sablewick/simulator/session.hpp"
+
+namespace sablewick::py::completer {
+
+// What a finished job hands over. The references are strong; they are
+// released only with the interpreter lock held (and left alone once the
+// interpreter is finalising). Made with the job, so that handing it over
+// needs no memory.
+struct Outcome {
+    std::optional<simulator::GameSession> session;  // absent: the job failed
+    std::string panic;                              // the failure's description
+    bridge::CancelFlag cancelled;
+    PyObject* loop = nullptr;
+    PyObject* future = nullptr;
+    PyObject* context = nullptr;
+    Outcome* next_ready = nullptr;  // the completion queue's link
+
+    // With the interpreter lock.
+    void release_python();
+};
+
+// With the interpreter lock, before the first job is queued: registers the
+// exit hook and the fork handler once and starts the completion thread if
+// it does not run (again, in a forked child). False with the exception set.
+bool prepare();
+
+// From any thread, without the interpreter lock: queues the outcome for
+// delivery. Never blocks on the interpreter lock, never allocates, never fails.
+void hand_over(std::unique_ptr<Outcome> outcome) noexcept;
+
+}  // namespace sablewick::py::completer
