@@ -28,6 +28,8 @@ std::int64_t the_interpreter = -1;
 
 namespace sablewick::py {
 
+using capi::PyRef;
+
 int add_member(PyObject* module, const char* name, PyObject* member) {
     PyRef owned = PyRef::steal(member);
     if (!owned) return -1;
@@ -62,6 +64,7 @@ int add_function(PyObject* module, PyMethodDef& definition) {
 
 PyMODINIT_FUNC PyInit_sablewick_core(void) {
     using namespace sablewick::py;
+    using capi::PyRef;
     const std::int64_t interpreter = PyInterpreterState_GetID(PyInterpreterState_Get());
     if (interpreter < 0) return nullptr;
     if (the_interpreter != -1 && the_interpreter != interpreter) {
@@ -75,8 +78,8 @@ PyMODINIT_FUNC PyInit_sablewick_core(void) {
     }
     PyRef module = PyRef::steal(PyModule_Create(&module_definition));
     if (!module) return nullptr;
-    if (add_config_functions(module.get()) < 0 || add_simulate_full_life(module.get()) < 0 ||
-        add_simulate_async(module.get()) < 0 || add_game_session_class(module.get()) < 0) {
+    if (config::add_config_functions(module.get()) < 0 || simulate::add_simulate_full_life(module.get()) < 0 ||
+        simulate::add_simulate_async(module.get()) < 0 || session::add_game_session_class(module.get()) < 0) {
         return nullptr;
     }
     the_interpreter = interpreter;

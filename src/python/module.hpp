@@ -13,9 +13,15 @@ int add_member(PyObject* module, const char* name, PyObject* member);
 // process) under its own name, by add_member.
 int add_function(PyObject* module, PyMethodDef& definition);
 
+namespace config {
 int add_config_functions(PyObject* module);      // init_config, is_config_initialized
+}
+namespace simulate {
 int add_simulate_full_life(PyObject* module);    // simulate_full_life
 int add_simulate_async(PyObject* module);        // simulate_async
+}
+namespace session {
 int add_game_session_class(PyObject* module);    // GameSession
+}
 
 }  // namespace sablewick::py

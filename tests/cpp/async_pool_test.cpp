@@ -25,7 +25,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-namespace pool = sablewick::py::pool;
+namespace pool = sablewick::runtime::pool;
 
 class FunctionJob : public pool::Job {
 public:
@@ -254,7 +254,7 @@ TEST(AsyncPool, AThrowingJobDoesNotEndItsThread) {
 // reads what it stored.
 TEST(AsyncPool, AQueuedJobWaitsForAWaitingWriterAndReadsWhatItStored) {
     pool::ThreadPool& threads = leaked_pool(1, 10s, 1);
-    sablewick::py::ConfigLock lock;
+    sablewick::runtime::ConfigLock lock;
     int stored = 1;  // guarded by `lock`
     Gate running;
     std::atomic<int> seen{0};
@@ -283,7 +283,7 @@ TEST(AsyncPool, AQueuedJobWaitsForAWaitingWriterAndReadsWhatItStored) {
     EXPECT_EQ(seen.load(), 2);
 }
 
-namespace completer = sablewick::py::completer;
+namespace completer = sablewick::runtime;
 
 struct Finished {
     int id = 0;

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace sablewick::py {
+namespace sablewick::py::capi {
 
 namespace {
 
@@ -173,4 +173,4 @@ void prefix_argument_error(const char* name) {
     PyErr_SetObject(PyExc_TypeError, replacement.get());
 }
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::capi

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-namespace sablewick::py {
+namespace sablewick::py::capi {
 
 struct Signature {
     const char* display_name;  // "init_config" or "GameSession.get_year"
@@ -30,4 +30,4 @@ bool bind_arguments(const Signature& signature, PyObject* const* args, Py_ssize_
 // Other pending exceptions are left as they are.
 void prefix_argument_error(const char* name);
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::capi

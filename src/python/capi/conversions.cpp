@@ -8,7 +8,7 @@
 
 #include "python/config/field_access.hpp"
 
-namespace sablewick::py {
+namespace sablewick::py::capi {
 
 namespace {
 
@@ -162,7 +162,7 @@ bool to_str_map(PyObject* value, StringMap<V>& out, Convert convert) {
     out.clear();
     try {
         out.reserve(static_cast<std::size_t>(std::min(PyDict_GET_SIZE(value), kMaxReserveHint)));
-        DictWalk walk(value);
+        config::DictWalk walk(value);
         PyRef key;
         PyRef item;
         std::string text;
@@ -214,4 +214,4 @@ bool to_i32_set(PyObject* value, IdSet& out) {
     }
 }
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::capi

@@ -11,7 +11,7 @@
 
 #include "sablewick/containers.hpp"
 
-namespace sablewick::py {
+namespace sablewick::py::capi {
 
 // TypeError "'<qualname of type(value)>' object cannot be cast as '<target>'".
 void raise_cast_error(PyObject* value, const char* target);
@@ -41,4 +41,4 @@ bool to_str_i32_map(PyObject* value, StringMap<std::int32_t>& out);
 // set or frozenset (or subclasses) of int32; else cast error 'set'.
 bool to_i32_set(PyObject* value, IdSet& out);
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::capi

@@ -6,7 +6,7 @@
 
 #include <utility>
 
-namespace sablewick::py {
+namespace sablewick::py::capi {
 
 class PyRef {
 public:
@@ -39,4 +39,4 @@ private:
     PyObject* p_ = nullptr;
 };
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::capi

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace sablewick::py {
+namespace sablewick::py::capi {
 
 namespace {
 
@@ -74,4 +74,4 @@ PyObject* str_from_valid_utf8(std::string_view text) {
     return str;
 }
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::capi

@@ -8,9 +8,9 @@
 
 #include <string_view>
 
-namespace sablewick::py {
+namespace sablewick::py::capi {
 
 // New reference, or nullptr with MemoryError set.
 PyObject* str_from_valid_utf8(std::string_view text);
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::capi

@@ -6,7 +6,9 @@
 #include "python/capi/conversions.hpp"
 #include "sablewick/condition/value_parser.hpp"
 
-namespace sablewick::py {
+namespace sablewick::py::config {
+
+using namespace capi;
 
 PyObject* FieldName::object() const {
     if (!object_) object_ = PyUnicode_InternFromString(text_);  // kept until exit
@@ -44,8 +46,6 @@ std::optional<std::string> to_text(PyObject* value) {
     return text;
 }
 
-namespace config {
-
 PyRef get_attr(PyObject* record, const FieldName& name) {
     PyObject* key = name.object();
     if (!key) return {};
@@ -77,8 +77,6 @@ PyRef get_attr_opt(PyObject* record, const FieldName& name) {
     return value;
 }
 
-}  // namespace config
-
 // A text key is read with the grammar of an integer in a condition: an
 // optional sign, one or more ASCII digits, within the signed 32-bit range.
 std::optional<std::int32_t> resolve_map_key(PyObject* key, const char* prefix) {
@@ -100,4 +98,4 @@ std::optional<std::int32_t> resolve_map_key(PyObject* key, const char* prefix) {
     return std::nullopt;
 }
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::config

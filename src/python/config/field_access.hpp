@@ -13,7 +13,7 @@
 
 #include "sablewick/containers.hpp"
 
-namespace sablewick::py {
+namespace sablewick::py::config {
 
 // A field name as a str object, created on first use and kept for the life
 // of the process. Only touched with the interpreter lock held.
@@ -35,12 +35,12 @@ private:
 class DictWalk {
 public:
     explicit DictWalk(PyObject* dict) noexcept
-        : dict_(PyRef::borrow(dict)), size_(PyDict_GET_SIZE(dict)) {}
+        : dict_(capi::PyRef::borrow(dict)), size_(PyDict_GET_SIZE(dict)) {}
     // 1: key and value hold the next entry; 0: done; -1: RuntimeError set.
-    int next(PyRef& key, PyRef& value);
+    int next(capi::PyRef& key, capi::PyRef& value);
 
 private:
-    PyRef dict_;
+    capi::PyRef dict_;
     Py_ssize_t size_;
     Py_ssize_t position_ = 0;
     Py_ssize_t yielded_ = 0;
@@ -51,31 +51,27 @@ private:
 class ListWalk {
 public:
     explicit ListWalk(PyObject* list) noexcept
-        : list_(PyRef::borrow(list)), size_(PyList_GET_SIZE(list)) {}
-    bool next(PyRef& item);
+        : list_(capi::PyRef::borrow(list)), size_(PyList_GET_SIZE(list)) {}
+    bool next(capi::PyRef& item);
 
 private:
-    PyRef list_;
+    capi::PyRef list_;
     Py_ssize_t size_;
     Py_ssize_t position_ = 0;
 };
 
-namespace config {
-
 // Required look-up: the value, or nullptr with KeyError(name) for a missing
 // dict key, or the attribute look-up's own exception.
-PyRef get_attr(PyObject* record, const FieldName& name);
+capi::PyRef get_attr(PyObject* record, const FieldName& name);
 // Optional look-up: the value (None included) or nullptr; never leaves an
 // exception set.
-PyRef get_attr_opt(PyObject* record, const FieldName& name);
-
-}  // namespace config
+capi::PyRef get_attr_opt(PyObject* record, const FieldName& name);
 
 // Required field: converts with `convert` (which returns std::optional<T>, or
 // false-y with the exception set). nullopt with the exception set.
 template <class T, class Convert>
 std::optional<T> required_field(PyObject* record, const FieldName& name, Convert convert) {
-    PyRef value = config::get_attr(record, name);
+    capi::PyRef value = get_attr(record, name);
     if (!value) return std::nullopt;
     return convert(value.get());
 }
@@ -84,7 +80,7 @@ std::optional<T> required_field(PyObject* record, const FieldName& name, Convert
 // never leaves an exception set.
 template <class T, class Convert>
 std::optional<T> lenient_field(PyObject* record, const FieldName& name, Convert convert) {
-    PyRef value = config::get_attr_opt(record, name);
+    capi::PyRef value = get_attr_opt(record, name);
     if (!value || value.get() == Py_None) return std::nullopt;
     std::optional<T> converted = convert(value.get());
     if (!converted) PyErr_Clear();
@@ -98,7 +94,7 @@ template <class T, class Convert>
 bool strict_field(PyObject* record, const FieldName& name, Convert convert,
                   std::optional<T>& out) {
     out.reset();
-    PyRef value = config::get_attr_opt(record, name);
+    capi::PyRef value = get_attr_opt(record, name);
     if (!value || value.get() == Py_None) return true;
     T converted;
     if (!convert(value.get(), converted)) return false;
@@ -127,8 +123,8 @@ bool load_id_collection(PyObject* dict, const char* key_prefix, IdMap<Record>& o
     // One record per entry at most: the table is sized once.
     out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
     DictWalk walk(dict);
-    PyRef key;
-    PyRef value;
+    capi::PyRef key;
+    capi::PyRef value;
     int step = 0;
     while ((step = walk.next(key, value)) > 0) {
         std::optional<std::int32_t> id = resolve_map_key(key.get(), key_prefix);
@@ -140,4 +136,4 @@ bool load_id_collection(PyObject* dict, const char* key_prefix, IdMap<Record>& o
     return step == 0;
 }
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::config

@@ -13,7 +13,9 @@
 #include "python/module.hpp"
 #include "sablewick/error.hpp"
 
-namespace sablewick::py {
+namespace sablewick::py::config {
+
+using namespace capi;
 
 namespace {
 
@@ -145,4 +147,4 @@ int add_config_functions(PyObject* module) {
     return add_function(module, is_config_initialized_def);
 }
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::config

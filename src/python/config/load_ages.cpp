@@ -8,6 +8,8 @@
 
 namespace sablewick::py::config {
 
+using namespace capi;
+
 namespace cfg = sablewick::config;
 
 namespace {

@@ -8,6 +8,8 @@
 
 namespace sablewick::py::config {
 
+using namespace capi;
+
 bool deserialize_emoji_map(PyObject* dict, simulator::EmojiMap& out) {
     out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
     DictWalk walk(dict);

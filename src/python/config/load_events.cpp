@@ -9,6 +9,8 @@
 
 namespace sablewick::py::config {
 
+using namespace capi;
+
 namespace cfg = sablewick::config;
 
 namespace {

@@ -10,6 +10,8 @@
 
 namespace sablewick::py::config {
 
+using namespace capi;
+
 namespace cfg = sablewick::config;
 
 namespace {

@@ -3,7 +3,7 @@
 #include <mutex>
 #include <new>
 
-namespace sablewick::py {
+namespace sablewick::py::config {
 
 void ConfigStore::store(CachedConfig&& config) {
     if (ConfigCell* cell = this->cell()) {
@@ -31,4 +31,4 @@ ConfigStore& cached_config() {
     return *store;
 }
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::config

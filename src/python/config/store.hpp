@@ -9,7 +9,7 @@
 #include "sablewick/simulator/engine.hpp"
 #include "sablewick/simulator/session.hpp"
 
-namespace sablewick::py {
+namespace sablewick::py::config {
 
 struct CachedConfig {
     simulator::SimulationEngine engine;
@@ -20,7 +20,7 @@ struct CachedConfig {
 // nor freed (it lives until the process ends); a reload swaps the
 // configuration inside it under the write lock.
 struct ConfigCell {
-    ConfigLock lock;
+    runtime::ConfigLock lock;
     CachedConfig config;
 };
 
@@ -43,4 +43,4 @@ private:
 
 ConfigStore& cached_config();
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::config

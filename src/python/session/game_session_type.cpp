@@ -17,7 +17,9 @@
 #include "python/capi/conversions.hpp"
 #include "python/module.hpp"
 
-namespace sablewick::py {
+namespace sablewick::py::session {
+
+using namespace capi;
 
 namespace {
 
@@ -549,4 +551,4 @@ int add_game_session_class(PyObject* module) {
     return add_member(module, "GameSession", reinterpret_cast<PyObject*>(session_type));
 }
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::session

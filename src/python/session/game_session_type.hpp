@@ -5,10 +5,10 @@
 
 #include "sablewick/simulator/session.hpp"
 
-namespace sablewick::py {
+namespace sablewick::py::session {
 
 // A new GameSession instance owning `value`. Returns nullptr with the
 // exception set on failure (the value is then released).
 PyObject* wrap_game_session(simulator::GameSession&& value);
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::session

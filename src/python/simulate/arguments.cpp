@@ -7,7 +7,9 @@
 #include "python/capi/arguments.hpp"
 #include "python/capi/conversions.hpp"
 
-namespace sablewick::py {
+namespace sablewick::py::simulate {
+
+using namespace capi;
 
 namespace {
 
@@ -91,18 +93,18 @@ bool convert_simulation_arguments(const char* display_name, PyObject* const* arg
     }
 }
 
-ConfigCell* require_config() {
-    ConfigCell* cell = cached_config().cell();
+config::ConfigCell* require_config() {
+    config::ConfigCell* cell = config::cached_config().cell();
     if (!cell) {
         PyErr_SetString(PyExc_RuntimeError, "Config not initialized. Call init_config() first.");
     }
     return cell;
 }
 
-simulator::GameSession simulate_session(ConfigCell& cell, const SimulationArguments& arguments) {
+simulator::GameSession simulate_session(config::ConfigCell& cell, const SimulationArguments& arguments) {
     static const simulator::EmojiMap* no_emoji = new simulator::EmojiMap();
     std::shared_lock guard(cell.lock);
-    const CachedConfig& config = cell.config;
+    const config::CachedConfig& config = cell.config;
     simulator::SimulationResult result =
         config.engine.simulate(arguments.talent_ids, arguments.properties,
                                arguments.achieved_ids, arguments.history_or_null());
@@ -110,4 +112,4 @@ simulator::GameSession simulate_session(ConfigCell& cell, const SimulationArgume
                                           config.emoji_map ? *config.emoji_map : *no_emoji);
 }
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::simulate

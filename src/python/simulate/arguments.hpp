@@ -13,7 +13,7 @@
 #include "sablewick/simulator/result.hpp"
 #include "sablewick/simulator/session.hpp"
 
-namespace sablewick::py {
+namespace sablewick::py::simulate {
 
 struct SimulationArguments {
     std::vector<std::int32_t> talent_ids;
@@ -35,11 +35,11 @@ bool convert_simulation_arguments(const char* display_name, PyObject* const* arg
 
 // The stored configuration's cell, or nullptr with RuntimeError
 // "Config not initialized. Call init_config() first." set.
-ConfigCell* require_config();
+config::ConfigCell* require_config();
 
 // One life on the configuration stored in `cell` at this moment, rendered
 // into its session, with the store's read lock held across both. Calls no
 // Python. May throw std::bad_alloc.
-simulator::GameSession simulate_session(ConfigCell& cell, const SimulationArguments& arguments);
+simulator::GameSession simulate_session(config::ConfigCell& cell, const SimulationArguments& arguments);
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::simulate

@@ -26,7 +26,9 @@
 #include "python/module.hpp"
 #include "python/simulate/arguments.hpp"
 
-namespace sablewick::py {
+namespace sablewick::py::simulate {
+
+using namespace capi;
 
 namespace {
 
@@ -63,16 +65,16 @@ constexpr const char kDoc[] =
     "print(session.total_years)\n"
     "```";
 
-class AsyncLife final : public pool::Job {
+class AsyncLife final : public runtime::pool::Job {
 public:
     SimulationArguments arguments;
-    ConfigCell* cell = nullptr;
+    config::ConfigCell* cell = nullptr;
     // Its Python references are taken over by the completion.
     std::unique_ptr<completer::Outcome> outcome;
 
     // Nothing after simulate() can fail, so the outcome always reaches the
     // completion thread.
-    void run(pool::TaskId id) override {
+    void run(runtime::pool::TaskId id) override {
         simulate(id);
         release_arguments();
         completer::hand_over(std::move(outcome));
@@ -87,7 +89,7 @@ private:
     }
 
     __attribute__((no_sanitize("null")))  // see ThreadPool::work
-    void simulate(pool::TaskId id) {
+    void simulate(runtime::pool::TaskId id) {
         std::exception_ptr failure;
         try {
             outcome->session.emplace(simulate_session(*cell, arguments));
@@ -98,7 +100,7 @@ private:
             failure = std::current_exception();
         }
         try {
-            outcome->panic = pool::describe_panic(id, failure);
+            outcome->panic = runtime::pool::describe_panic(id, failure);
         } catch (const std::exception&) {
             outcome->panic.clear();  // still reported, without a description
         }
@@ -128,7 +130,7 @@ PyObject* start(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
         PyRef::steal(bridge::call_method(b->add_done_callback, future.get(), callback.get()));
     if (!added) return nullptr;
     if (!completer::prepare()) return nullptr;
-    auto pool = pool::process_pool();
+    auto pool = runtime::pool::process_pool();
     if (!pool) {
         PyErr_SetString(PyExc_RuntimeError, pool.error().c_str());
         return nullptr;
@@ -140,8 +142,8 @@ PyObject* start(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     outcome.loop = loop.release();
     outcome.future = Py_NewRef(future.get());
     outcome.context = context.release();
-    std::unique_ptr<pool::Job> queued = std::move(job);
-    std::expected<pool::TaskId, std::string> submitted;
+    std::unique_ptr<runtime::pool::Job> queued = std::move(job);
+    std::expected<runtime::pool::TaskId, std::string> submitted;
     try {
         submitted = (*pool)->submit(queued);
     } catch (const std::bad_alloc&) {
@@ -177,4 +179,4 @@ int add_simulate_async(PyObject* module) {
     return add_function(module, definition);
 }
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::simulate

@@ -2,7 +2,9 @@
 
 #include <new>
 
-namespace sablewick::py::bridge {
+namespace sablewick::py::simulate::bridge {
+
+using namespace capi;
 
 namespace {
 
@@ -138,4 +140,4 @@ PyObject* make_done_callback(const CancelFlag& flag) {
     return PyCFunction_New(&note_cancellation_definition, capsule.get());
 }
 
-}  // namespace sablewick::py::bridge
+}  // namespace sablewick::py::simulate::bridge

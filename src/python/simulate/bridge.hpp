@@ -8,7 +8,7 @@
 #include <atomic>
 #include <memory>
 
-namespace sablewick::py::bridge {
+namespace sablewick::py::simulate::bridge {
 
 struct Objects {
     PyObject* get_running_loop = nullptr;
@@ -48,4 +48,4 @@ using CancelFlag = std::shared_ptr<std::atomic<bool>>;
 // was cancelled. New reference, or nullptr with the exception set.
 PyObject* make_done_callback(const CancelFlag& flag);
 
-}  // namespace sablewick::py::bridge
+}  // namespace sablewick::py::simulate::bridge

@@ -14,7 +14,9 @@
 #include "python/session/game_session_type.hpp"
 #include "sablewick/runtime/handover_queue.hpp"
 
-namespace sablewick::py::completer {
+namespace sablewick::py::simulate::completer {
+
+using namespace capi;
 
 namespace {
 
@@ -39,7 +41,7 @@ struct ExitGate {
 };
 
 struct Queue {
-    HandOverQueue<Outcome> outcomes;
+    runtime::HandOverQueue<Outcome> outcomes;
     std::mutex start_mutex;
     bool thread_running = false;  // guarded by start_mutex
 };
@@ -63,7 +65,7 @@ bool interpreter_finalizing() {
 void reset_in_child() {
     exit_gate.store(new ExitGate, std::memory_order_release);
     the_queue.store(new Queue, std::memory_order_release);
-    cached_config().forget_readers_after_fork();
+    config::cached_config().forget_readers_after_fork();
 }
 
 // The atexit hook: no round takes the interpreter lock from now on; wait
@@ -93,7 +95,7 @@ void deliver(Outcome& outcome) {
     PyObject* setter = b.result_setter;
     PyRef value;
     if (outcome.session) {
-        value = PyRef::steal(wrap_game_session(std::move(*outcome.session)));
+        value = PyRef::steal(session::wrap_game_session(std::move(*outcome.session)));
     } else {
         PyRef message = PyRef::steal(
             PyUnicode_FromFormat("Simulation task panicked: %s", outcome.panic.c_str()));
@@ -114,7 +116,7 @@ void deliver(Outcome& outcome) {
 }
 
 // One round: everything that is ready, under one hold of the interpreter lock.
-void complete(ReadyList<Outcome>& batch) {
+void complete(runtime::ReadyList<Outcome>& batch) {
     batch.for_each([](Outcome& outcome) {
         // Dropped without the lock when the cancellation is already known.
         if (outcome.cancelled->load(std::memory_order_acquire)) outcome.session.reset();
@@ -154,10 +156,10 @@ void complete(ReadyList<Outcome>& batch) {
 
 void* completion_thread(void* state) {
     Queue& q = *static_cast<Queue*>(state);
-    ReadyList<Outcome> batch;
+    runtime::ReadyList<Outcome> batch;
     for (;;) {
         q.outcomes.take_all(batch);
-        const pool::ThreadPool* lives = pool::existing_process_pool();
+        const runtime::pool::ThreadPool* lives = runtime::pool::existing_process_pool();
         if (lives && lives->backlogged(kBacklogPerThread)) {
             std::this_thread::sleep_for(kBackloggedGathering);
             q.outcomes.take_ready(batch);
@@ -196,8 +198,8 @@ bool prepare() {
     Queue& q = queue();
     std::lock_guard lock(q.start_mutex);
     if (q.thread_running) return true;
-    if (const int error = pool::start_named_thread(&completion_thread, &q); error != 0) {
-        PyErr_SetString(PyExc_RuntimeError, pool::spawn_error_text(error).c_str());
+    if (const int error = runtime::pool::start_named_thread(&completion_thread, &q); error != 0) {
+        PyErr_SetString(PyExc_RuntimeError, runtime::pool::spawn_error_text(error).c_str());
         return false;
     }
     q.thread_running = true;
@@ -208,4 +210,4 @@ void hand_over(std::unique_ptr<Outcome> outcome) noexcept {
     queue().outcomes.hand_over(std::move(outcome));
 }
 
-}  // namespace sablewick::py::completer
+}  // namespace sablewick::py::simulate::completer

@@ -18,7 +18,7 @@
 #include "python/simulate/bridge.hpp"
 #include "sablewick/simulator/session.hpp"
 
-namespace sablewick::py::completer {
+namespace sablewick::py::simulate::completer {
 
 // What a finished job hands over. The references are strong; they are
 // released only with the interpreter lock held (and left alone once the
@@ -46,4 +46,4 @@ bool prepare();
 // delivery. Never blocks on the interpreter lock, never allocates, never fails.
 void hand_over(std::unique_ptr<Outcome> outcome) noexcept;
 
-}  // namespace sablewick::py::completer
+}  // namespace sablewick::py::simulate::completer

@@ -12,7 +12,9 @@
 #include "python/module.hpp"
 #include "python/simulate/arguments.hpp"
 
-namespace sablewick::py {
+namespace sablewick::py::simulate {
+
+using namespace capi;
 
 namespace {
 
@@ -41,7 +43,7 @@ PyObject* simulate_full_life(PyObject*, PyObject* const* args, Py_ssize_t nargs,
     if (!convert_simulation_arguments("simulate_full_life", args, nargs, kwnames, arguments)) {
         return nullptr;
     }
-    ConfigCell* cell = require_config();
+    config::ConfigCell* cell = require_config();
     if (!cell) return nullptr;
 
     std::optional<simulator::GameSession> session;
@@ -57,7 +59,7 @@ PyObject* simulate_full_life(PyObject*, PyObject* const* args, Py_ssize_t nargs,
         PyErr_SetString(PyExc_SystemError, error.what());
         return nullptr;
     }
-    return wrap_game_session(std::move(*session));
+    return session::wrap_game_session(std::move(*session));
 }
 
 PyMethodDef definition = {
@@ -73,4 +75,4 @@ int add_simulate_full_life(PyObject* module) {
     return add_function(module, definition);
 }
 
-}  // namespace sablewick::py
+}  // namespace sablewick::py::simulate

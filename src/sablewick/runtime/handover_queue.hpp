@@ -11,7 +11,7 @@
 #include <mutex>
 #include <utility>
 
-namespace sablewick::py::completer {
+namespace sablewick::runtime {
 
 // A first-in first-out list of owned items, linked through T::next_ready.
 template <class T>
@@ -95,4 +95,4 @@ private:
     ReadyList<T> ready_;
 };
 
-}  // namespace sablewick::py::completer
+}  // namespace sablewick::runtime

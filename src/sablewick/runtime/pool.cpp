@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace sablewick::py::pool {
+namespace sablewick::runtime::pool {
 
 namespace {
 
@@ -272,4 +272,4 @@ std::string describe_panic(TaskId id, const std::exception_ptr& failure) {
     return out;
 }
 
-}  // namespace sablewick::py::pool
+}  // namespace sablewick::runtime::pool

@@ -21,7 +21,7 @@
 #include <string>
 #include <string_view>
 
-namespace sablewick::py::pool {
+namespace sablewick::runtime::pool {
 
 // Most threads a pool may have; further jobs are queued.
 inline constexpr std::size_t kMaxThreads = 512;
@@ -134,4 +134,4 @@ ThreadPool* existing_process_pool() noexcept;
 // when the failure carries no text.
 std::string describe_panic(TaskId id, const std::exception_ptr& failure);
 
-}  // namespace sablewick::py::pool
+}  // namespace sablewick::runtime::pool

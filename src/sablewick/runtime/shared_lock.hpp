@@ -8,7 +8,7 @@
 
 #include <pthread.h>
 
-namespace sablewick::py {
+namespace sablewick::runtime {
 
 class ConfigLock {
 public:
@@ -38,4 +38,4 @@ private:
     pthread_rwlock_t lock_;
 };
 
-}  // namespace sablewick::py
+}  // namespace sablewick::runtime
