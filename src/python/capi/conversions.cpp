@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <new>
-#include <string_view>
 
-#include "python/config/field_access.hpp"
+#include "python/capi/walks.hpp"
 
 namespace sablewick::py::capi {
 
@@ -16,7 +14,19 @@ namespace {
 // must not make us reserve gigabytes up front.
 constexpr Py_ssize_t kMaxReserveHint = 1 << 16;
 
-void set_type_error(const char* message) { PyErr_SetString(PyExc_TypeError, message); }
+std::size_t reserve_hint(Py_ssize_t reported) {
+    return static_cast<std::size_t>(std::clamp<Py_ssize_t>(reported, 0, kMaxReserveHint));
+}
+
+// Converts each item that the iteration of `value` yields as an int32 and
+// hands it to add(id), which returns false to end the walk (exception set).
+template <class Add>
+bool each_i32(PyObject* value, Add add) {
+    return for_each_item(value, [&](PyObject* item) {
+        std::optional<std::int32_t> id = to_i32(item);
+        return id && add(*id);
+    });
+}
 
 }  // namespace
 
@@ -115,40 +125,42 @@ bool to_string(PyObject* value, std::string& out) {
     return true;
 }
 
-bool check_signals_every_so_often(std::size_t count) {
-    return (count & 0xFFFF) != 0 || PyErr_CheckSignals() == 0;
-}
-
-bool to_i32_list(PyObject* value, std::vector<std::int32_t>& out) {
+bool check_sequence_not_str(PyObject* value) {
     if (PyUnicode_Check(value)) {
-        set_type_error("Can't extract `str` to `Vec`");
+        PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
         return false;
     }
     if (!PySequence_Check(value)) {
         raise_cast_error(value, "Sequence");
         return false;
     }
+    return true;
+}
+
+bool to_i32_list(PyObject* value, std::vector<std::int32_t>& out) {
+    if (!check_sequence_not_str(value)) return false;
     out.clear();
-    try {
-        Py_ssize_t hint = PySequence_Size(value);
-        if (hint < 0) {
-            PyErr_Clear();
-            hint = 0;
-        }
-        out.reserve(static_cast<std::size_t>(std::min(hint, kMaxReserveHint)));
-        PyRef iterator = PyRef::steal(PyObject_GetIter(value));
-        if (!iterator) return false;
-        while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
-            std::optional<std::int32_t> converted = to_i32(item.get());
-            if (!converted) return false;
-            out.push_back(*converted);
-            if (!check_signals_every_so_often(out.size())) return false;
-        }
-        return !PyErr_Occurred();
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
+    const Py_ssize_t reported = PySequence_Size(value);
+    if (reported < 0) PyErr_Clear();
+    out.reserve(reserve_hint(reported));
+    return each_i32(value, [&](std::int32_t id) {
+        out.push_back(id);
+        return check_signals_every_so_often(out.size());
+    });
+}
+
+bool to_i32_set(PyObject* value, IdSet& out) {
+    if (!PyAnySet_Check(value)) {
+        raise_cast_error(value, "set");
         return false;
     }
+    out.clear();
+    out.reserve(reserve_hint(PySet_GET_SIZE(value)));
+    // A set changed by an item's __index__ makes the iterator raise.
+    return each_i32(value, [&](std::int32_t id) {
+        out.insert(id);
+        return true;
+    });
 }
 
 namespace {
@@ -160,25 +172,15 @@ bool to_str_map(PyObject* value, StringMap<V>& out, Convert convert) {
         return false;
     }
     out.clear();
-    try {
-        out.reserve(static_cast<std::size_t>(std::min(PyDict_GET_SIZE(value), kMaxReserveHint)));
-        config::DictWalk walk(value);
-        PyRef key;
-        PyRef item;
-        std::string text;
-        for (;;) {
-            const int step = walk.next(key, item);
-            if (step < 0) return false;
-            if (step == 0) return true;
-            if (!to_string(key.get(), text)) return false;
-            std::optional<V> converted = convert(item.get());
-            if (!converted) return false;
-            out.insert_or_assign(text, *converted);
-        }
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
-        return false;
-    }
+    out.reserve(reserve_hint(PyDict_GET_SIZE(value)));
+    std::string text;
+    return for_each_entry(value, [&](PyObject* key, PyObject* item) {
+        if (!to_string(key, text)) return false;
+        std::optional<V> converted = convert(item);
+        if (!converted) return false;
+        out.insert_or_assign(text, *converted);
+        return true;
+    });
 }
 
 }  // namespace
@@ -189,29 +191,6 @@ bool to_str_f64_map(PyObject* value, StringMap<double>& out) {
 
 bool to_str_i32_map(PyObject* value, StringMap<std::int32_t>& out) {
     return to_str_map(value, out, to_i32);
-}
-
-bool to_i32_set(PyObject* value, IdSet& out) {
-    if (!PyAnySet_Check(value)) {
-        raise_cast_error(value, "set");
-        return false;
-    }
-    out.clear();
-    try {
-        out.reserve(static_cast<std::size_t>(std::min(PySet_GET_SIZE(value), kMaxReserveHint)));
-        PyRef iterator = PyRef::steal(PyObject_GetIter(value));
-        if (!iterator) return false;
-        // A set changed by an item's __index__ makes the iterator raise.
-        while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
-            std::optional<std::int32_t> converted = to_i32(item.get());
-            if (!converted) return false;
-            out.insert(*converted);
-        }
-        return !PyErr_Occurred();
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
-        return false;
-    }
 }
 
 }  // namespace sablewick::py::capi

@@ -26,14 +26,12 @@ std::optional<double> to_f64(PyObject* value);
 std::optional<bool> to_bool(PyObject* value);
 // str or subclass as UTF-8; else cast error 'str'; surrogates: UnicodeEncodeError.
 bool to_string(PyObject* value, std::string& out);
-// Any sequence but str, items by iteration; str: "Can't extract `str` to `Vec`";
-// non-sequence: cast error 'Sequence'.
+// What a list is read from: any sequence but str. A str gives TypeError
+// "Can't extract `str` to `Vec`", any other non-sequence cast error 'Sequence'.
+bool check_sequence_not_str(PyObject* value);
+// A sequence (as above) of int32, items by iteration.
 bool to_i32_list(PyObject* value, std::vector<std::int32_t>& out);
 
-// For loops over host iterators that may never end: every 65,536 items the
-// interpreter's signal handlers run, so Ctrl-C stops them. False with the
-// handler's exception set.
-bool check_signals_every_so_often(std::size_t count);
 // dict (or subclass) of str -> float; non-dict: cast error 'dict'.
 bool to_str_f64_map(PyObject* value, StringMap<double>& out);
 // dict (or subclass) of str -> int32; non-dict: cast error 'dict'.

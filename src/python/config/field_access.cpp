@@ -15,31 +15,6 @@ PyObject* FieldName::object() const {
     return object_;
 }
 
-void raise_changed_during_walk() {
-    PyErr_SetString(PyExc_RuntimeError, "dictionary changed size during iteration");
-}
-
-int DictWalk::next(PyRef& key, PyRef& value) {
-    if (PyDict_GET_SIZE(dict_.get()) != size_ || yielded_ > size_) {
-        raise_changed_during_walk();
-        return -1;
-    }
-    PyObject* raw_key = nullptr;
-    PyObject* raw_value = nullptr;
-    if (!PyDict_Next(dict_.get(), &position_, &raw_key, &raw_value)) return 0;
-    ++yielded_;
-    key = PyRef::borrow(raw_key);
-    value = PyRef::borrow(raw_value);
-    return 1;
-}
-
-bool ListWalk::next(PyRef& item) {
-    if (position_ >= size_ || position_ >= PyList_GET_SIZE(list_.get())) return false;
-    item = PyRef::borrow(PyList_GET_ITEM(list_.get(), position_));
-    ++position_;
-    return true;
-}
-
 std::optional<std::string> to_text(PyObject* value) {
     std::string text;
     if (!to_string(value, text)) return std::nullopt;

@@ -1,9 +1,10 @@
 #pragma once
 // Reading fields of configuration records (dicts by key, other objects by
-// attribute) in the three access modes, the walk over a collection dict, and
-// the rule that turns a collection's dict key into a map key.
+// attribute) in the three access modes, and the rule that turns a
+// collection's dict key into a map key.
 
 #include "python/capi/py_ref.hpp"
+#include "python/capi/walks.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -27,37 +28,6 @@ public:
 private:
     const char* text_;
     mutable PyObject* object_ = nullptr;
-};
-
-// Walks a dict in insertion order, holding key and value of each step.
-// Fails the walk with RuntimeError once the dict changed size, or yielded
-// more entries than it had when the walk started.
-class DictWalk {
-public:
-    explicit DictWalk(PyObject* dict) noexcept
-        : dict_(capi::PyRef::borrow(dict)), size_(PyDict_GET_SIZE(dict)) {}
-    // 1: key and value hold the next entry; 0: done; -1: RuntimeError set.
-    int next(capi::PyRef& key, capi::PyRef& value);
-
-private:
-    capi::PyRef dict_;
-    Py_ssize_t size_;
-    Py_ssize_t position_ = 0;
-    Py_ssize_t yielded_ = 0;
-};
-
-// Reads list items by position while the position is below both the length
-// at the start and the current length. Holds each item it hands out.
-class ListWalk {
-public:
-    explicit ListWalk(PyObject* list) noexcept
-        : list_(capi::PyRef::borrow(list)), size_(PyList_GET_SIZE(list)) {}
-    bool next(capi::PyRef& item);
-
-private:
-    capi::PyRef list_;
-    Py_ssize_t size_;
-    Py_ssize_t position_ = 0;
 };
 
 // Required look-up: the value, or nullptr with KeyError(name) for a missing
@@ -110,9 +80,6 @@ std::optional<std::string> to_text(PyObject* value);
 // `prefix` followed by the key text (a non-str key: cast error 'str').
 std::optional<std::int32_t> resolve_map_key(PyObject* key, const char* prefix);
 
-// Sets RuntimeError for a dict changed during its walk.
-void raise_changed_during_walk();
-
 // Loads an integer-keyed collection: walks `dict` in insertion order,
 // resolves each key (errors prefixed with `key_prefix`) before its record is
 // read by `read(record_object, Record&)`, and inserts it; a later key that
@@ -122,18 +89,14 @@ template <class Record, class Read>
 bool load_id_collection(PyObject* dict, const char* key_prefix, IdMap<Record>& out, Read read) {
     // One record per entry at most: the table is sized once.
     out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
-    DictWalk walk(dict);
-    capi::PyRef key;
-    capi::PyRef value;
-    int step = 0;
-    while ((step = walk.next(key, value)) > 0) {
-        std::optional<std::int32_t> id = resolve_map_key(key.get(), key_prefix);
+    return capi::for_each_entry(dict, [&](PyObject* key, PyObject* value) {
+        std::optional<std::int32_t> id = resolve_map_key(key, key_prefix);
         if (!id) return false;
         Record record;
-        if (!read(value.get(), record)) return false;
+        if (!read(value, record)) return false;
         out.insert_or_assign(*id, std::move(record));
-    }
-    return step == 0;
+        return true;
+    });
 }
 
 }  // namespace sablewick::py::config

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "python/capi/conversions.hpp"
+#include "python/capi/walks.hpp"
 #include "python/config/field_access.hpp"
 #include "python/config/loaders.hpp"
 
@@ -43,25 +44,16 @@ std::optional<EventPair> pair_fast_form(PyObject* element) {
 // whole sequence is iterated (its length asked first, as a hint), so an item
 // that fails to come ends the load even after the second.
 std::optional<EventPair> pair_sequence_form(PyObject* element) {
-    if (PyUnicode_Check(element)) {
-        PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
-        return std::nullopt;
-    }
-    if (!PySequence_Check(element)) {
-        raise_cast_error(element, "Sequence");
-        return std::nullopt;
-    }
+    if (!check_sequence_not_str(element)) return std::nullopt;
     if (PySequence_Size(element) < 0) PyErr_Clear();
-    PyRef iterator = PyRef::steal(PyObject_GetIter(element));
-    if (!iterator) return std::nullopt;
     PyRef items[2];
     std::size_t count = 0;
-    while (PyRef item = PyRef::steal(PyIter_Next(iterator.get()))) {
-        if (count < 2) items[count] = std::move(item);
+    const bool walked = for_each_item(element, [&](PyObject* item) {
+        if (count < 2) items[count] = PyRef::borrow(item);
         ++count;
-        if (!check_signals_every_so_often(count)) return std::nullopt;
-    }
-    if (PyErr_Occurred()) return std::nullopt;
+        return check_signals_every_so_often(count);
+    });
+    if (!walked) return std::nullopt;
     if (count < 2) {
         PyErr_SetString(PyExc_ValueError,
                         "Event entry must have at least 2 elements [event_id, weight]");

@@ -12,19 +12,15 @@ using namespace capi;
 
 bool deserialize_emoji_map(PyObject* dict, simulator::EmojiMap& out) {
     out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
-    DictWalk walk(dict);
-    PyRef key;
-    PyRef value;
     std::string text;
-    int step = 0;
-    while ((step = walk.next(key, value)) > 0) {
+    return for_each_entry(dict, [&](PyObject* key, PyObject* value) {
         // Grades are ints only: a str key is not parsed here.
-        std::optional<std::int32_t> grade = to_i32(key.get());
+        std::optional<std::int32_t> grade = to_i32(key);
         if (!grade) return false;
-        if (!to_string(value.get(), text)) return false;
+        if (!to_string(value, text)) return false;
         out.insert_or_assign(*grade, text);
-    }
-    return step == 0;
+        return true;
+    });
 }
 
 }  // namespace sablewick::py::config

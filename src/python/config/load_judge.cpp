@@ -37,32 +37,28 @@ bool read_level(PyObject* record, cfg::JudgeLevel& level) {
 
 bool load_judge(PyObject* dict, StringMap<std::vector<cfg::JudgeLevel>>& out) {
     out.reserve(out.size() + static_cast<std::size_t>(PyDict_GET_SIZE(dict)));
-    DictWalk walk(dict);
-    PyRef key;
-    PyRef value;
     std::string name;
-    int step = 0;
-    while ((step = walk.next(key, value)) > 0) {
-        if (!to_string(key.get(), name)) return false;
-        if (!PyList_Check(value.get())) {
-            raise_cast_error(value.get(), "list");
+    return for_each_entry(dict, [&](PyObject* key, PyObject* value) {
+        if (!to_string(key, name)) return false;
+        if (!PyList_Check(value)) {
+            raise_cast_error(value, "list");
             return false;
         }
         std::vector<cfg::JudgeLevel> levels;
-        ListWalk list(value.get());
-        PyRef item;
-        while (list.next(item)) {
+        const bool read = for_each_list_item(value, [&](PyObject* item) {
             cfg::JudgeLevel level;
-            if (!read_level(item.get(), level)) return false;
+            if (!read_level(item, level)) return false;
             levels.push_back(std::move(level));
-        }
+            return true;
+        });
+        if (!read) return false;
         std::stable_sort(levels.begin(), levels.end(),
                          [](const cfg::JudgeLevel& a, const cfg::JudgeLevel& b) {
                              return a.min > b.min;
                          });
         out.insert_or_assign(name, std::move(levels));
-    }
-    return step == 0;
+        return true;
+    });
 }
 
 }  // namespace sablewick::py::config
