@@ -2,6 +2,8 @@
 
 #include "python/module.hpp"
 
+#include "python/capi/boundary.hpp"
+
 #include <cstdint>
 
 namespace {
@@ -62,7 +64,9 @@ int add_function(PyObject* module, PyMethodDef& definition) {
 
 }  // namespace sablewick::py
 
-PyMODINIT_FUNC PyInit_sablewick_core(void) {
+namespace {
+
+PyObject* initialise() {
     using namespace sablewick::py;
     using capi::PyRef;
     const std::int64_t interpreter = PyInterpreterState_GetID(PyInterpreterState_Get());
@@ -86,4 +90,10 @@ PyMODINIT_FUNC PyInit_sablewick_core(void) {
     the_module = module.get();
     Py_INCREF(the_module);  // kept for the life of the process
     return module.release();
+}
+
+}  // namespace
+
+PyMODINIT_FUNC PyInit_sablewick_core(void) {
+    return sablewick::py::capi::guarded<initialise>();
 }

@@ -87,57 +87,52 @@ void missing_required(const Signature& signature, PyObject* const* out) {
 bool bind_arguments(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
                     PyObject* kwnames, PyObject** out) {
     for (std::size_t i = 0; i < signature.count; ++i) out[i] = nullptr;
-    try {
-        if (nargs < 0 || static_cast<std::size_t>(nargs) > signature.count) {
-            too_many_positional(signature, nargs);
-            return false;
-        }
-        for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = args[i];
-
-        const Py_ssize_t nkw = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
-        for (Py_ssize_t k = 0; k < nkw; ++k) {
-            PyObject* name = PyTuple_GET_ITEM(kwnames, k);
-            PyObject* value = args[nargs + k];
-            std::size_t slot = signature.count;
-            if (PyUnicode_Check(name)) {
-                Py_ssize_t size = 0;
-                const char* utf8 = PyUnicode_AsUTF8AndSize(name, &size);
-                if (utf8) {
-                    const std::string_view text(utf8, static_cast<std::size_t>(size));
-                    for (std::size_t i = 0; i < signature.count; ++i) {
-                        if (text == signature.names[i]) {
-                            slot = i;
-                            break;
-                        }
-                    }
-                } else {
-                    PyErr_Clear();
-                }
-            }
-            if (slot == signature.count) {
-                raise_type_error(full_name(signature) + " got an unexpected keyword argument '" +
-                                 keyword_text(name) + "'");
-                return false;
-            }
-            if (out[slot]) {
-                raise_type_error(full_name(signature) + " got multiple values for argument '" +
-                                 signature.names[slot] + "'");
-                return false;
-            }
-            out[slot] = value;
-        }
-
-        for (std::size_t i = 0; i < signature.required; ++i) {
-            if (!out[i]) {
-                missing_required(signature, out);
-                return false;
-            }
-        }
-        return true;
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
+    if (nargs < 0 || static_cast<std::size_t>(nargs) > signature.count) {
+        too_many_positional(signature, nargs);
         return false;
     }
+    for (Py_ssize_t i = 0; i < nargs; ++i) out[i] = args[i];
+
+    const Py_ssize_t nkw = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
+    for (Py_ssize_t k = 0; k < nkw; ++k) {
+        PyObject* name = PyTuple_GET_ITEM(kwnames, k);
+        PyObject* value = args[nargs + k];
+        std::size_t slot = signature.count;
+        if (PyUnicode_Check(name)) {
+            Py_ssize_t size = 0;
+            const char* utf8 = PyUnicode_AsUTF8AndSize(name, &size);
+            if (utf8) {
+                const std::string_view text(utf8, static_cast<std::size_t>(size));
+                for (std::size_t i = 0; i < signature.count; ++i) {
+                    if (text == signature.names[i]) {
+                        slot = i;
+                        break;
+                    }
+                }
+            } else {
+                PyErr_Clear();
+            }
+        }
+        if (slot == signature.count) {
+            raise_type_error(full_name(signature) + " got an unexpected keyword argument '" +
+                             keyword_text(name) + "'");
+            return false;
+        }
+        if (out[slot]) {
+            raise_type_error(full_name(signature) + " got multiple values for argument '" +
+                             signature.names[slot] + "'");
+            return false;
+        }
+        out[slot] = value;
+    }
+
+    for (std::size_t i = 0; i < signature.required; ++i) {
+        if (!out[i]) {
+            missing_required(signature, out);
+            return false;
+        }
+    }
+    return true;
 }
 
 void prefix_argument_error(const char* name) {

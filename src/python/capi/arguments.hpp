@@ -30,4 +30,12 @@ bool bind_arguments(const Signature& signature, PyObject* const* args, Py_ssize_
 // Other pending exceptions are left as they are.
 void prefix_argument_error(const char* name);
 
+// The result of converting argument `name` (a bool, or an optional), passed
+// on; a failed conversion gets the argument's prefix first.
+template <class Converted>
+Converted with_argument_prefix(Converted converted, const char* name) {
+    if (!converted) prefix_argument_error(name);
+    return converted;
+}
+
 }  // namespace sablewick::py::capi

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <new>
 
 #include "python/capi/walks.hpp"
 
@@ -116,12 +115,7 @@ bool to_string(PyObject* value, std::string& out) {
     Py_ssize_t size = 0;
     const char* utf8 = PyUnicode_AsUTF8AndSize(value, &size);
     if (!utf8) return false;  // UnicodeEncodeError for a lone surrogate
-    try {
-        out.assign(utf8, static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
-        return false;
-    }
+    out.assign(utf8, static_cast<std::size_t>(size));
     return true;
 }
 

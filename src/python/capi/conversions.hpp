@@ -1,6 +1,7 @@
 #pragma once
 // Conversions of host values into native values, with the messages the host
-// sees. Each returns false (or nullopt) with the exception set on failure.
+// sees. Each returns false (or nullopt) with the exception set on failure;
+// std::bad_alloc propagates to the entry point (capi/boundary.hpp).
 
 #include "python/capi/py_ref.hpp"
 

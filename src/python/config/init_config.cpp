@@ -1,11 +1,10 @@
 // init_config and is_config_initialized.
 
-#include <exception>
 #include <memory>
-#include <new>
 #include <utility>
 
 #include "python/capi/arguments.hpp"
+#include "python/capi/boundary.hpp"
 #include "python/config/store.hpp"
 #include "python/capi/conversions.hpp"
 #include "python/config/field_access.hpp"
@@ -102,14 +101,7 @@ PyObject* init_config(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
         }
     }
 
-    try {
-        if (!load_and_store(config.get(), emoji_map.get())) return nullptr;
-    } catch (const std::bad_alloc&) {
-        return PyErr_NoMemory();
-    } catch (const std::exception& error) {
-        PyErr_SetString(PyExc_SystemError, error.what());
-        return nullptr;
-    }
+    if (!load_and_store(config.get(), emoji_map.get())) return nullptr;
     Py_RETURN_NONE;
 }
 
@@ -119,7 +111,7 @@ PyObject* is_config_initialized(PyObject*, PyObject*) {
 
 PyMethodDef init_config_def = {
     "init_config",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(init_config)),
+    as_cfunction(guarded<init_config>),
     METH_FASTCALL | METH_KEYWORDS,
     "init_config(config, emoji_map=None)\n--\n\n"
     "Initialize the game configuration (call once at startup)\n"
@@ -135,7 +127,7 @@ PyMethodDef init_config_def = {
 
 PyMethodDef is_config_initialized_def = {
     "is_config_initialized",
-    is_config_initialized,
+    guarded<is_config_initialized>,
     METH_NOARGS,
     "is_config_initialized()\n--\n\nCheck if config is initialized",
 };

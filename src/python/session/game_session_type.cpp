@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "python/capi/arguments.hpp"
+#include "python/capi/boundary.hpp"
 #include "python/capi/conversions.hpp"
 #include "python/module.hpp"
 
@@ -278,11 +279,8 @@ PyObject* years_list(const GameSession& session, std::size_t begin, std::size_t 
 // ---- arguments ----------------------------------------------------------
 
 bool unsigned_argument(PyObject* value, const char* name, std::uint64_t& out) {
-    std::optional<std::uint64_t> converted = to_u64(value);
-    if (!converted) {
-        prefix_argument_error(name);
-        return false;
-    }
+    std::optional<std::uint64_t> converted = with_argument_prefix(to_u64(value), name);
+    if (!converted) return false;
     out = *converted;
     return true;
 }
@@ -447,13 +445,8 @@ constexpr const char kClassDoc[] =
     "type it contains (lists, shared handles, text, 32-bit integers) may be\n"
     "moved to and shared between threads too.";
 
-template <class F>
-PyCFunction as_cfunction(F function) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(function));
-}
-
 PyMethodDef session_methods[] = {
-    {"get_page_data", as_cfunction(get_page_data), METH_FASTCALL | METH_KEYWORDS,
+    {"get_page_data", as_cfunction(guarded<get_page_data>), METH_FASTCALL | METH_KEYWORDS,
      "get_page_data($self, page, years_per_page=None)\n--\n\n"
      "Get paginated trajectory data\n\n"
      "# Arguments\n"
@@ -461,14 +454,14 @@ PyMethodDef session_methods[] = {
      "* `years_per_page` - Number of years per page (default: 50)\n\n"
      "# Returns\n"
      "List of year dicts for the requested page, or empty list if out of bounds"},
-    {"get_year", as_cfunction(get_year), METH_FASTCALL | METH_KEYWORDS,
+    {"get_year", as_cfunction(guarded<get_year>), METH_FASTCALL | METH_KEYWORDS,
      "get_year($self, index)\n--\n\n"
      "Get a single year by index\n\n"
      "# Arguments\n"
      "* `index` - Year index (0-indexed)\n\n"
      "# Returns\n"
      "Year dict or None if out of bounds"},
-    {"get_years_range", as_cfunction(get_years_range), METH_FASTCALL | METH_KEYWORDS,
+    {"get_years_range", as_cfunction(guarded<get_years_range>), METH_FASTCALL | METH_KEYWORDS,
      "get_years_range($self, start, end)\n--\n\n"
      "Get a range of years\n\n"
      "# Arguments\n"
@@ -476,31 +469,31 @@ PyMethodDef session_methods[] = {
      "* `end` - End index (exclusive)\n\n"
      "# Returns\n"
      "List of year dicts, or empty list if out of bounds"},
-    {"get_year_formatted", as_cfunction(get_year_formatted), METH_FASTCALL | METH_KEYWORDS,
+    {"get_year_formatted", as_cfunction(guarded<get_year_formatted>), METH_FASTCALL | METH_KEYWORDS,
      "get_year_formatted($self, index)\n--\n\n"
      "Get pre-formatted year content\n\n"
      "# Arguments\n"
      "* `index` - Year index (0-indexed)\n\n"
      "# Returns\n"
      "Dict with pre-rendered text, or None if out of bounds"},
-    {"get_summary", as_cfunction(get_summary), METH_NOARGS,
+    {"get_summary", guarded<get_summary>, METH_NOARGS,
      "get_summary($self)\n--\n\nGet the summary with pre-rendered progress bars"},
-    {"get_new_achievements", as_cfunction(get_new_achievements), METH_NOARGS,
+    {"get_new_achievements", guarded<get_new_achievements>, METH_NOARGS,
      "get_new_achievements($self)\n--\n\nGet new achievements unlocked during simulation"},
-    {"get_triggered_events", as_cfunction(get_triggered_events), METH_NOARGS,
+    {"get_triggered_events", guarded<get_triggered_events>, METH_NOARGS,
      "get_triggered_events($self)\n--\n\nGet triggered event IDs"},
-    {"get_replacements", as_cfunction(get_replacements), METH_NOARGS,
+    {"get_replacements", guarded<get_replacements>, METH_NOARGS,
      "get_replacements($self)\n--\n\nGet talent replacements"},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyGetSetDef session_getset[] = {
-    {"total_years", get_total_years, nullptr, "Total number of years in the trajectory", nullptr},
-    {"total_pages", get_total_pages, nullptr,
+    {"total_years", guarded<get_total_years>, nullptr, "Total number of years in the trajectory", nullptr},
+    {"total_pages", guarded<get_total_pages>, nullptr,
      "Total number of pages (50 years per page by default)", nullptr},
-    {"total_score", get_total_score, nullptr, "Total score from summary", nullptr},
-    {"final_age", get_final_age, nullptr, "Final age (age of the last year)", nullptr},
-    {"is_ended", get_is_ended, nullptr, "Whether the simulation has ended", nullptr},
+    {"total_score", guarded<get_total_score>, nullptr, "Total score from summary", nullptr},
+    {"final_age", guarded<get_final_age>, nullptr, "Final age (age of the last year)", nullptr},
+    {"is_ended", guarded<get_is_ended>, nullptr, "Whether the simulation has ended", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -1,6 +1,5 @@
 #include "python/simulate/arguments.hpp"
 
-#include <new>
 #include <shared_mutex>
 #include <utility>
 
@@ -20,11 +19,8 @@ constexpr std::size_t kRequired = 3;
 
 bool optional_i32(PyObject* value, const char* name, std::int32_t& out) {
     if (!value) return true;  // default 0
-    std::optional<std::int32_t> converted = to_i32(value);
-    if (!converted) {
-        prefix_argument_error(name);
-        return false;
-    }
+    std::optional<std::int32_t> converted = with_argument_prefix(to_i32(value), name);
+    if (!converted) return false;
     out = *converted;
     return true;
 }
@@ -33,30 +29,22 @@ bool optional_list(PyObject* value, const char* name,
                    std::optional<std::vector<std::int32_t>>& out) {
     if (!value || value == Py_None) return true;
     std::vector<std::int32_t> list;
-    if (!to_i32_list(value, list)) {
-        prefix_argument_error(name);
-        return false;
-    }
+    if (!with_argument_prefix(to_i32_list(value, list), name)) return false;
     out = std::move(list);
     return true;
 }
 
-bool convert(const char* display_name, PyObject* const* args, Py_ssize_t nargs,
-             PyObject* kwnames, SimulationArguments& out) {
+}  // namespace
+
+bool convert_simulation_arguments(const char* display_name, PyObject* const* args,
+                                  Py_ssize_t nargs, PyObject* kwnames, SimulationArguments& out) {
     const Signature signature{display_name, parameter_names, kParameters, kRequired};
     PyObject* bound[kParameters] = {};
     if (!bind_arguments(signature, args, nargs, kwnames, bound)) return false;
 
-    if (!to_i32_list(bound[0], out.talent_ids)) {
-        prefix_argument_error("talent_ids");
-        return false;
-    }
-    if (!to_str_i32_map(bound[1], out.properties)) {
-        prefix_argument_error("properties");
-        return false;
-    }
-    if (!to_i32_set(bound[2], out.achieved_ids)) {
-        prefix_argument_error("achieved_ids");
+    if (!with_argument_prefix(to_i32_list(bound[0], out.talent_ids), "talent_ids") ||
+        !with_argument_prefix(to_str_i32_map(bound[1], out.properties), "properties") ||
+        !with_argument_prefix(to_i32_set(bound[2], out.achieved_ids), "achieved_ids")) {
         return false;
     }
     std::int32_t tms = 0;
@@ -79,18 +67,6 @@ bool convert(const char* display_name, PyObject* const* args, Py_ssize_t nargs,
         out.history = std::move(history);
     }
     return true;
-}
-
-}  // namespace
-
-bool convert_simulation_arguments(const char* display_name, PyObject* const* args,
-                                  Py_ssize_t nargs, PyObject* kwnames, SimulationArguments& out) {
-    try {
-        return convert(display_name, args, nargs, kwnames, out);
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
-        return false;
-    }
 }
 
 config::ConfigCell* require_config() {

@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "python/capi/boundary.hpp"
 #include "python/simulate/bridge.hpp"
 #include "python/simulate/completer.hpp"
 #include "sablewick/runtime/pool.hpp"
@@ -107,7 +108,7 @@ private:
     }
 };
 
-PyObject* start(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* simulate_async(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     auto job = std::make_unique<AsyncLife>();
     if (!convert_simulation_arguments("simulate_async", args, nargs, kwnames, job->arguments)) {
         return nullptr;
@@ -143,32 +144,27 @@ PyObject* start(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     outcome.future = Py_NewRef(future.get());
     outcome.context = context.release();
     std::unique_ptr<runtime::pool::Job> queued = std::move(job);
-    std::expected<runtime::pool::TaskId, std::string> submitted;
-    try {
-        submitted = (*pool)->submit(queued);
-    } catch (const std::bad_alloc&) {
-        outcome.release_python();  // the job was not taken
-        return PyErr_NoMemory();
-    }
+    // Until the pool has taken the job (submit may also throw), the outcome's
+    // references are this call's to release.
+    struct ReleaseUnlessQueued {
+        completer::Outcome& outcome;
+        bool queued = false;
+        ~ReleaseUnlessQueued() {
+            if (!queued) outcome.release_python();
+        }
+    } release{outcome};
+    std::expected<runtime::pool::TaskId, std::string> submitted = (*pool)->submit(queued);
     if (!submitted) {
-        outcome.release_python();
         PyErr_SetString(PyExc_RuntimeError, submitted.error().c_str());
         return nullptr;
     }
+    release.queued = true;
     return future.release();
-}
-
-PyObject* simulate_async(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    try {
-        return start(args, nargs, kwnames);
-    } catch (const std::bad_alloc&) {
-        return PyErr_NoMemory();
-    }
 }
 
 PyMethodDef definition = {
     "simulate_async",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(simulate_async)),
+    as_cfunction(guarded<simulate_async>),
     METH_FASTCALL | METH_KEYWORDS,
     kDoc,
 };

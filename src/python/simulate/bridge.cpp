@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "python/capi/boundary.hpp"
+
 namespace sablewick::py::simulate::bridge {
 
 using namespace capi;
@@ -51,16 +53,14 @@ PyObject* note_cancellation(PyObject* self, PyObject* future) {
     Py_RETURN_NONE;
 }
 
-PyMethodDef set_result_definition = {
-    "_set_result_unless_cancelled",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(set_result_unless_cancelled)),
-    METH_FASTCALL, nullptr};
-PyMethodDef set_exception_definition = {
-    "_set_exception_unless_cancelled",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(set_exception_unless_cancelled)),
-    METH_FASTCALL, nullptr};
-PyMethodDef note_cancellation_definition = {"_note_cancellation", note_cancellation, METH_O,
-                                            nullptr};
+PyMethodDef set_result_definition = {"_set_result_unless_cancelled",
+                                     as_cfunction(guarded<set_result_unless_cancelled>),
+                                     METH_FASTCALL, nullptr};
+PyMethodDef set_exception_definition = {"_set_exception_unless_cancelled",
+                                        as_cfunction(guarded<set_exception_unless_cancelled>),
+                                        METH_FASTCALL, nullptr};
+PyMethodDef note_cancellation_definition = {"_note_cancellation", guarded<note_cancellation>,
+                                            METH_O, nullptr};
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "python/simulate/completer.hpp"
 
+#include "python/capi/boundary.hpp"
+
 #include <pthread.h>
 
 #include <atomic>
@@ -85,8 +87,8 @@ PyObject* stop_completions(PyObject*, PyObject*) {
     Py_RETURN_NONE;
 }
 
-PyMethodDef stop_completions_definition = {"_stop_simulation_completions", stop_completions,
-                                           METH_NOARGS, nullptr};
+PyMethodDef stop_completions_definition = {"_stop_simulation_completions",
+                                           guarded<stop_completions>, METH_NOARGS, nullptr};
 
 // With the interpreter lock: wraps the value (or makes the exception) and
 // schedules it on the loop's thread, in the copied context.

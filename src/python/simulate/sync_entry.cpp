@@ -1,12 +1,7 @@
 // simulate_full_life: one whole life on the caller's thread, with the
 // interpreter lock held throughout.
 
-#include <mutex>
-#include <new>
-#include <optional>
-#include <shared_mutex>
-#include <utility>
-
+#include "python/capi/boundary.hpp"
 #include "python/config/store.hpp"
 #include "python/session/game_session_type.hpp"
 #include "python/module.hpp"
@@ -45,26 +40,14 @@ PyObject* simulate_full_life(PyObject*, PyObject* const* args, Py_ssize_t nargs,
     }
     config::ConfigCell* cell = require_config();
     if (!cell) return nullptr;
-
-    std::optional<simulator::GameSession> session;
-    try {
-        // No init_config can run meanwhile: it needs the interpreter lock,
-        // which this thread holds for the whole simulation.
-        session.emplace(simulate_session(*cell, arguments));
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
-        return nullptr;
-    } catch (const std::exception& error) {
-        // The engine does not throw otherwise; never let it cross into Python.
-        PyErr_SetString(PyExc_SystemError, error.what());
-        return nullptr;
-    }
-    return session::wrap_game_session(std::move(*session));
+    // No init_config can run meanwhile: it needs the interpreter lock, which
+    // this thread holds for the whole simulation.
+    return session::wrap_game_session(simulate_session(*cell, arguments));
 }
 
 PyMethodDef definition = {
     "simulate_full_life",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(simulate_full_life)),
+    as_cfunction(guarded<simulate_full_life>),
     METH_FASTCALL | METH_KEYWORDS,
     kDoc,
 };
