@@ -2,12 +2,19 @@
 
 #include "python/module.hpp"
 
-#include "python/capi/boundary.hpp"
-
 #include <cstdint>
+#include <memory>
+
+#include "python/capi/boundary.hpp"
+#include "python/module_state.hpp"
+
+namespace sablewick::py {
 
 namespace {
 
+using capi::PyRef;
+
+// Fixed interface texts: the module's name and docstring.
 PyModuleDef module_definition = {
     PyModuleDef_HEAD_INIT,
     "sablewick_core",
@@ -20,18 +27,8 @@ PyModuleDef module_definition = {
     nullptr,
 };
 
-// One module object per process: a repeated initialisation hands out the same.
-PyObject* the_module = nullptr;
-// The interpreter the module was made in; no other may load it, since the
-// type and the cached asyncio callables belong to that one.
-std::int64_t the_interpreter = -1;
-
-}  // namespace
-
-namespace sablewick::py {
-
-using capi::PyRef;
-
+// Sets module.<name> = member and appends name to module.__all__ (created
+// on first use). Steals `member`. Returns -1 with an exception set.
 int add_member(PyObject* module, const char* name, PyObject* member) {
     PyRef owned = PyRef::steal(member);
     if (!owned) return -1;
@@ -55,6 +52,8 @@ int add_member(PyObject* module, const char* name, PyObject* member) {
     return PyModule_AddObjectRef(module, name, owned.get());
 }
 
+// Adds the module function of `definition` (which lives as long as the
+// process) under its own name, by add_member.
 int add_function(PyObject* module, PyMethodDef& definition) {
     PyRef module_name = PyRef::steal(PyModule_GetNameObject(module));
     if (!module_name) return -1;
@@ -62,38 +61,43 @@ int add_function(PyObject* module, PyMethodDef& definition) {
                       PyCFunction_NewEx(&definition, module, module_name.get()));
 }
 
-}  // namespace sablewick::py
+int add_members(PyObject* module, const ModuleState& made) {
+    for (PyMethodDef* definition :
+         {&config::init_config_definition, &config::is_config_initialized_definition,
+          &simulate::simulate_full_life_definition, &simulate::simulate_async_definition}) {
+        if (add_function(module, *definition) < 0) return -1;
+    }
+    return add_member(module, "GameSession",
+                      Py_NewRef(reinterpret_cast<PyObject*>(made.session_type)));
+}
 
-namespace {
-
+// One module object per process: a repeated initialisation hands out the
+// same. No other interpreter may load it, since the type and the asyncio
+// objects of the state belong to the first.
 PyObject* initialise() {
-    using namespace sablewick::py;
-    using capi::PyRef;
     const std::int64_t interpreter = PyInterpreterState_GetID(PyInterpreterState_Get());
     if (interpreter < 0) return nullptr;
-    if (the_interpreter != -1 && the_interpreter != interpreter) {
-        PyErr_SetString(PyExc_ImportError,
-                        "sablewick_core cannot be loaded in more than one interpreter per process");
-        return nullptr;
-    }
-    if (the_module) {
-        Py_INCREF(the_module);
-        return the_module;
+    if (const ModuleState* existing = published_state()) {
+        if (existing->interpreter != interpreter) {
+            // Fixed interface text.
+            PyErr_SetString(PyExc_ImportError,
+                            "sablewick_core cannot be loaded in more than one interpreter per process");
+            return nullptr;
+        }
+        return Py_NewRef(existing->module);
     }
     PyRef module = PyRef::steal(PyModule_Create(&module_definition));
     if (!module) return nullptr;
-    if (config::add_config_functions(module.get()) < 0 || simulate::add_simulate_full_life(module.get()) < 0 ||
-        simulate::add_simulate_async(module.get()) < 0 || session::add_game_session_class(module.get()) < 0) {
-        return nullptr;
-    }
-    the_interpreter = interpreter;
-    the_module = module.get();
-    Py_INCREF(the_module);  // kept for the life of the process
+    std::unique_ptr<ModuleState> made = create_state(module.get(), interpreter);
+    if (!made || add_members(module.get(), *made) < 0) return nullptr;
+    publish_state(std::move(made));
     return module.release();
 }
 
 }  // namespace
 
+}  // namespace sablewick::py
+
 PyMODINIT_FUNC PyInit_sablewick_core(void) {
-    return sablewick::py::capi::guarded<initialise>();
+    return sablewick::py::capi::guarded<sablewick::py::initialise>();
 }

@@ -3,17 +3,11 @@
 #include <string>
 #include <string_view>
 
-#include "python/capi/conversions.hpp"
 #include "sablewick/condition/value_parser.hpp"
 
 namespace sablewick::py::config {
 
 using namespace capi;
-
-PyObject* FieldName::object() const {
-    if (!object_) object_ = PyUnicode_InternFromString(text_);  // kept until exit
-    return object_;
-}
 
 std::optional<std::string> to_text(PyObject* value) {
     std::string text;
@@ -21,28 +15,21 @@ std::optional<std::string> to_text(PyObject* value) {
     return text;
 }
 
-PyRef get_attr(PyObject* record, const FieldName& name) {
-    PyObject* key = name.object();
-    if (!key) return {};
+PyRef get_attr(PyObject* record, PyObject* name) {
     if (PyDict_Check(record)) {
-        PyObject* found = PyDict_GetItemWithError(record, key);
+        PyObject* found = PyDict_GetItemWithError(record, name);
         if (found) return PyRef::borrow(found);
-        if (!PyErr_Occurred()) PyErr_SetObject(PyExc_KeyError, key);
+        if (!PyErr_Occurred()) PyErr_SetObject(PyExc_KeyError, name);
         return {};
     }
-    return PyRef::steal(PyObject_GetAttr(record, key));
+    return PyRef::steal(PyObject_GetAttr(record, name));
 }
 
-PyRef get_attr_opt(PyObject* record, const FieldName& name) {
+PyRef get_attr_opt(PyObject* record, PyObject* name) {
     if (PyDict_Check(record)) {
         // Most optional fields are absent: a miss must not build a KeyError
         // only to discard it.
-        PyObject* key = name.object();
-        if (!key) {
-            PyErr_Clear();
-            return {};
-        }
-        PyObject* found = PyDict_GetItemWithError(record, key);
+        PyObject* found = PyDict_GetItemWithError(record, name);
         if (found) return PyRef::borrow(found);
         PyErr_Clear();
         return {};

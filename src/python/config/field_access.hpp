@@ -3,6 +3,7 @@
 // attribute) in the three access modes, and the rule that turns a
 // collection's dict key into a map key.
 
+#include "python/capi/conversions.hpp"
 #include "python/capi/py_ref.hpp"
 #include "python/capi/walks.hpp"
 
@@ -16,40 +17,32 @@
 
 namespace sablewick::py::config {
 
-// A field name as a str object, created on first use and kept for the life
-// of the process. Only touched with the interpreter lock held.
-class FieldName {
-public:
-    constexpr explicit FieldName(const char* text) noexcept : text_(text) {}
-    const char* text() const noexcept { return text_; }
-    // nullptr with MemoryError set if the str cannot be made.
-    PyObject* object() const;
-
-private:
-    const char* text_;
-    mutable PyObject* object_ = nullptr;
-};
+// Field names are interned strs (field_names.hpp), looked up as dict keys
+// in dict records and as attribute names in any other record.
 
 // Required look-up: the value, or nullptr with KeyError(name) for a missing
 // dict key, or the attribute look-up's own exception.
-capi::PyRef get_attr(PyObject* record, const FieldName& name);
+capi::PyRef get_attr(PyObject* record, PyObject* name);
 // Optional look-up: the value (None included) or nullptr; never leaves an
 // exception set.
-capi::PyRef get_attr_opt(PyObject* record, const FieldName& name);
+capi::PyRef get_attr_opt(PyObject* record, PyObject* name);
 
-// Required field: converts with `convert` (which returns std::optional<T>, or
-// false-y with the exception set). nullopt with the exception set.
+// Required field: converted by `convert` (which returns an optional, empty
+// with the exception set) into `out`. False with the exception set.
 template <class T, class Convert>
-std::optional<T> required_field(PyObject* record, const FieldName& name, Convert convert) {
+bool required_field(PyObject* record, PyObject* name, Convert convert, T& out) {
     capi::PyRef value = get_attr(record, name);
-    if (!value) return std::nullopt;
-    return convert(value.get());
+    if (!value) return false;
+    auto converted = convert(value.get());
+    if (!converted) return false;
+    out = std::move(*converted);
+    return true;
 }
 
 // Lenient optional field: absent, None or not convertible give nullopt;
 // never leaves an exception set.
 template <class T, class Convert>
-std::optional<T> lenient_field(PyObject* record, const FieldName& name, Convert convert) {
+std::optional<T> lenient_field(PyObject* record, PyObject* name, Convert convert) {
     capi::PyRef value = get_attr_opt(record, name);
     if (!value || value.get() == Py_None) return std::nullopt;
     std::optional<T> converted = convert(value.get());
@@ -61,8 +54,7 @@ std::optional<T> lenient_field(PyObject* record, const FieldName& name, Convert 
 // failure returns false with the exception set. `Convert` fills a T and
 // returns bool; an empty list or map also leaves `out` empty.
 template <class T, class Convert>
-bool strict_field(PyObject* record, const FieldName& name, Convert convert,
-                  std::optional<T>& out) {
+bool strict_field(PyObject* record, PyObject* name, Convert convert, std::optional<T>& out) {
     out.reset();
     capi::PyRef value = get_attr_opt(record, name);
     if (!value || value.get() == Py_None) return true;
@@ -70,6 +62,34 @@ bool strict_field(PyObject* record, const FieldName& name, Convert convert,
     if (!convert(value.get(), converted)) return false;
     if (!converted.empty()) out = std::move(converted);
     return true;
+}
+
+// A list of records: `value` must be a list (else cast error 'list'); each
+// item is read by read(item, Record&) and appended, in list order
+// (capi::for_each_list_item). False with the exception set on the first
+// failure.
+template <class Record, class Read>
+bool read_record_list(PyObject* value, Read read, std::vector<Record>& out) {
+    if (!PyList_Check(value)) {
+        capi::raise_cast_error(value, "list");
+        return false;
+    }
+    return capi::for_each_list_item(value, [&](PyObject* item) {
+        Record record;
+        if (!read(item, record)) return false;
+        out.push_back(std::move(record));
+        return true;
+    });
+}
+
+// A strict optional field that holds a list of records (read_record_list).
+template <class Record, class Read>
+bool record_list_field(PyObject* record, PyObject* name, Read read,
+                       std::optional<std::vector<Record>>& out) {
+    return strict_field(
+        record, name,
+        [&](PyObject* value, std::vector<Record>& list) { return read_record_list(value, read, list); },
+        out);
 }
 
 // Text as an optional (for the field helpers above).

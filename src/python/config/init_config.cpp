@@ -10,6 +10,7 @@
 #include "python/config/field_access.hpp"
 #include "python/config/loaders.hpp"
 #include "python/module.hpp"
+#include "python/module_state.hpp"
 #include "sablewick/error.hpp"
 
 namespace sablewick::py::config {
@@ -18,22 +19,15 @@ using namespace capi;
 
 namespace {
 
-constinit FieldName kTalents{"talents"};
-constinit FieldName kEvents{"events"};
-constinit FieldName kAges{"ages"};
-constinit FieldName kAchievements{"achievements"};
-constinit FieldName kJudge{"judge"};
-
 // A top-level collection: the dict under `name`, held by us so that host code
 // run during the load cannot free it; nullptr with the exception set.
-PyRef collection(PyObject* config, const FieldName& name) {
-    PyObject* key = name.object();
-    if (!key) return {};
-    PyObject* found = PyDict_GetItemWithError(config, key);
+PyRef collection(PyObject* config, PyObject* name) {
+    PyObject* found = PyDict_GetItemWithError(config, name);
     if (!found) {
         if (!PyErr_Occurred()) {
             const std::string message =
-                SablewickError::deserialization(std::string(name.text()) + " not found").message();
+                SablewickError::deserialization(std::string(PyUnicode_AsUTF8(name)) + " not found")
+                    .message();
             PyErr_SetString(PyExc_ValueError, message.c_str());
         }
         return {};
@@ -48,25 +42,24 @@ PyRef collection(PyObject* config, const FieldName& name) {
 
 // Builds the whole configuration; stores it only when every step succeeded.
 bool load_and_store(PyObject* config, PyObject* emoji_map) {
+    const FieldNames& names = state().fields;
     CachedConfig loaded;
     simulator::SimulationEngine& engine = loaded.engine;
 
-    PyRef talents = collection(config, kTalents);
-    if (!talents || !config::load_talents(talents.get(), engine.talents)) return false;
-    PyRef events = collection(config, kEvents);
-    if (!events || !config::load_events(events.get(), engine.events)) return false;
-    PyRef ages = collection(config, kAges);
-    if (!ages || !config::load_ages(ages.get(), engine.ages)) return false;
-    PyRef achievements = collection(config, kAchievements);
-    if (!achievements || !config::load_achievements(achievements.get(), engine.achievements)) {
-        return false;
-    }
-    PyRef judge = collection(config, kJudge);
-    if (!judge || !config::load_judge(judge.get(), engine.judge)) return false;
+    PyRef talents = collection(config, names.talents);
+    if (!talents || !load_talents(talents.get(), engine.talents)) return false;
+    PyRef events = collection(config, names.events);
+    if (!events || !load_events(events.get(), engine.events)) return false;
+    PyRef ages = collection(config, names.ages);
+    if (!ages || !load_ages(ages.get(), engine.ages)) return false;
+    PyRef achievements = collection(config, names.achievements);
+    if (!achievements || !load_achievements(achievements.get(), engine.achievements)) return false;
+    PyRef judge = collection(config, names.judge);
+    if (!judge || !load_judge(judge.get(), engine.judge)) return false;
 
     simulator::EmojiMap emoji;
     if (emoji_map) {
-        if (!config::deserialize_emoji_map(emoji_map, emoji)) return false;
+        if (!deserialize_emoji_map(emoji_map, emoji)) return false;
     } else {
         emoji = simulator::default_emoji_map();
     }
@@ -109,7 +102,9 @@ PyObject* is_config_initialized(PyObject*, PyObject*) {
     return PyBool_FromLong(cached_config().is_set());
 }
 
-PyMethodDef init_config_def = {
+}  // namespace
+
+PyMethodDef init_config_definition = {
     "init_config",
     as_cfunction(guarded<init_config>),
     METH_FASTCALL | METH_KEYWORDS,
@@ -125,18 +120,11 @@ PyMethodDef init_config_def = {
     "{0: \"\u26AA\", 1: \"\U0001F535\", 2: \"\U0001F7E3\", 3: \"\U0001F7E0\"})",
 };
 
-PyMethodDef is_config_initialized_def = {
+PyMethodDef is_config_initialized_definition = {
     "is_config_initialized",
     guarded<is_config_initialized>,
     METH_NOARGS,
     "is_config_initialized()\n--\n\nCheck if config is initialized",
 };
-
-}  // namespace
-
-int add_config_functions(PyObject* module) {
-    if (add_function(module, init_config_def) < 0) return -1;
-    return add_function(module, is_config_initialized_def);
-}
 
 }  // namespace sablewick::py::config

@@ -6,6 +6,7 @@
 #include "python/capi/conversions.hpp"
 #include "python/config/field_access.hpp"
 #include "python/config/loaders.hpp"
+#include "python/module_state.hpp"
 
 namespace sablewick::py::config {
 
@@ -15,33 +16,22 @@ namespace cfg = sablewick::config;
 
 namespace {
 
-constinit FieldName kId{"id"};
-constinit FieldName kName{"name"};
-constinit FieldName kDescription{"description"};
-constinit FieldName kGrade{"grade"};
-constinit FieldName kOpportunity{"opportunity"};
-constinit FieldName kCondition{"condition"};
-
-bool read_text(PyObject* record, const FieldName& name, std::string& out) {
-    std::optional<std::string> text = required_field<std::string>(record, name, to_text);
-    if (!text) return false;
-    out = std::move(*text);
-    return true;
-}
-
 bool read_achievement(PyObject* record, cfg::AchievementConfig& achievement) {
-    std::optional<std::int32_t> id = required_field<std::int32_t>(record, kId, to_i32);
-    if (!id) return false;
-    achievement.id = *id;
-    if (!read_text(record, kName, achievement.name)) return false;
-    if (!read_text(record, kDescription, achievement.description)) return false;
+    const FieldNames& names = state().fields;
+    if (!required_field(record, names.id, to_i32, achievement.id) ||
+        !required_field(record, names.name, to_text, achievement.name) ||
+        !required_field(record, names.description, to_text, achievement.description)) {
+        return false;
+    }
     achievement.grade = 0;
-    if (PyRef grade = get_attr_opt(record, kGrade)) {
+    if (PyRef grade = get_attr_opt(record, names.grade)) {
         achievement.grade = extract_achievement(grade.get()).value_or(0);
     }
-    if (!read_text(record, kOpportunity, achievement.opportunity)) return false;
     std::string condition;
-    if (!read_text(record, kCondition, condition)) return false;
+    if (!required_field(record, names.opportunity, to_text, achievement.opportunity) ||
+        !required_field(record, names.condition, to_text, condition)) {
+        return false;
+    }
     achievement.condition = sablewick::condition::ConditionText(std::move(condition));
     achievement.opportunity_kind = cfg::classify_opportunity(achievement.opportunity);
     return true;

@@ -6,6 +6,7 @@
 #include "python/capi/walks.hpp"
 #include "python/config/field_access.hpp"
 #include "python/config/loaders.hpp"
+#include "python/module_state.hpp"
 
 namespace sablewick::py::config {
 
@@ -14,10 +15,6 @@ using namespace capi;
 namespace cfg = sablewick::config;
 
 namespace {
-
-constinit FieldName kAge{"age"};
-constinit FieldName kTalents{"talents"};
-constinit FieldName kEvents{"events"};
 
 using EventPair = std::pair<std::int32_t, double>;
 
@@ -66,32 +63,20 @@ std::optional<EventPair> pair_sequence_form(PyObject* element) {
     return EventPair{*id, *weight};
 }
 
-bool read_event_table(PyObject* record, std::optional<std::vector<EventPair>>& out) {
-    PyRef value = get_attr_opt(record, kEvents);
-    if (!value || value.get() == Py_None) return true;
-    if (!PyList_Check(value.get())) {
-        raise_cast_error(value.get(), "list");
-        return false;
-    }
-    std::vector<EventPair> pairs;
-    ListWalk walk(value.get());
-    PyRef element;
-    while (walk.next(element)) {
-        std::optional<EventPair> pair = pair_fast_form(element.get());
-        if (!pair) pair = pair_sequence_form(element.get());
-        if (!pair) return false;
-        pairs.push_back(*pair);
-    }
-    if (!pairs.empty()) out = std::move(pairs);
+// One entry of an age's event table, in whichever form it comes.
+bool read_event_pair(PyObject* element, EventPair& out) {
+    std::optional<EventPair> pair = pair_fast_form(element);
+    if (!pair) pair = pair_sequence_form(element);
+    if (!pair) return false;
+    out = *pair;
     return true;
 }
 
 bool read_age(PyObject* record, cfg::AgeConfig& age) {
-    std::optional<std::int32_t> value = required_field<std::int32_t>(record, kAge, to_i32);
-    if (!value) return false;
-    age.age = *value;
-    if (!strict_field(record, kTalents, to_i32_list, age.talents)) return false;
-    return read_event_table(record, age.events);
+    const FieldNames& names = state().fields;
+    return required_field(record, names.age, to_i32, age.age) &&
+           strict_field(record, names.talents, to_i32_list, age.talents) &&
+           record_list_field(record, names.events, read_event_pair, age.events);
 }
 
 }  // namespace

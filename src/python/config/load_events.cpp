@@ -6,6 +6,7 @@
 #include "python/capi/conversions.hpp"
 #include "python/config/field_access.hpp"
 #include "python/config/loaders.hpp"
+#include "python/module_state.hpp"
 
 namespace sablewick::py::config {
 
@@ -15,35 +16,24 @@ namespace cfg = sablewick::config;
 
 namespace {
 
-constinit FieldName kId{"id"};
-constinit FieldName kEvent{"event"};
-constinit FieldName kGrade{"grade"};
-constinit FieldName kNoRandom{"no_random"};
-constinit FieldName kNoRandomCamel{"NoRandom"};
-constinit FieldName kInclude{"include"};
-constinit FieldName kExclude{"exclude"};
-constinit FieldName kPostEvent{"post_event"};
-constinit FieldName kPostEventCamel{"postEvent"};
-constinit FieldName kBranch{"branch"};
-constinit FieldName kCondition{"condition"};
-constinit FieldName kEventId{"event_id"};
-constinit FieldName kEventIdCamel{"eventId"};
-
 // The value under the first key if the look-up finds one, else under the second.
-PyRef get_either_opt(PyObject* record, const FieldName& first, const FieldName& second) {
+PyRef get_either_opt(PyObject* record, PyObject* first, PyObject* second) {
     PyRef value = get_attr_opt(record, first);
     if (!value) value = get_attr_opt(record, second);
     return value;
 }
 
 bool read_branch(PyObject* record, cfg::EventBranch& branch) {
-    std::optional<std::string> text = required_field<std::string>(record, kCondition, to_text);
-    if (!text) return false;
-    branch.condition = sablewick::condition::ConditionText(std::move(*text));
-    PyRef target = get_attr(record, kEventId);
+    const FieldNames& names = state().fields;
+    std::string condition;
+    if (!required_field(record, names.condition, to_text, condition)) return false;
+    branch.condition = sablewick::condition::ConditionText(std::move(condition));
+    // Required under either spelling: the camel-case one's error is the one
+    // that is raised.
+    PyRef target = get_attr(record, names.event_id);
     if (!target) {
         PyErr_Clear();
-        target = get_attr(record, kEventIdCamel);
+        target = get_attr(record, names.eventId);
         if (!target) return false;
     }
     std::optional<std::int32_t> event_id = to_i32(target.get());
@@ -52,51 +42,32 @@ bool read_branch(PyObject* record, cfg::EventBranch& branch) {
     return true;
 }
 
-bool read_branches(PyObject* record, std::optional<std::vector<cfg::EventBranch>>& out) {
-    PyRef value = get_attr_opt(record, kBranch);
-    if (!value || value.get() == Py_None) return true;
-    if (!PyList_Check(value.get())) {
-        raise_cast_error(value.get(), "list");
+bool read_event(PyObject* record, cfg::EventConfig& event) {
+    const FieldNames& names = state().fields;
+    if (!required_field(record, names.id, to_i32, event.id) ||
+        !required_field(record, names.event, to_text, event.event)) {
         return false;
     }
-    std::vector<cfg::EventBranch> branches;
-    ListWalk walk(value.get());
-    PyRef item;
-    while (walk.next(item)) {
-        cfg::EventBranch branch;
-        if (!read_branch(item.get(), branch)) return false;
-        branches.push_back(std::move(branch));
-    }
-    if (!branches.empty()) out = std::move(branches);
-    return true;
-}
-
-bool read_event(PyObject* record, cfg::EventConfig& event) {
-    std::optional<std::int32_t> id = required_field<std::int32_t>(record, kId, to_i32);
-    if (!id) return false;
-    event.id = *id;
-    std::optional<std::string> text = required_field<std::string>(record, kEvent, to_text);
-    if (!text) return false;
-    event.event = std::move(*text);
-
-    event.grade = lenient_field<std::int32_t>(record, kGrade, to_i32).value_or(0);
-    if (PyRef flag = get_either_opt(record, kNoRandom, kNoRandomCamel)) {
+    event.grade = lenient_field<std::int32_t>(record, names.grade, to_i32).value_or(0);
+    if (PyRef flag = get_either_opt(record, names.no_random, names.NoRandom)) {
         std::optional<bool> no_random = to_bool(flag.get());
         if (!no_random) PyErr_Clear();
         event.no_random = no_random.value_or(false);
     }
-    if (std::optional<std::string> include = lenient_field<std::string>(record, kInclude, to_text)) {
+    if (std::optional<std::string> include =
+            lenient_field<std::string>(record, names.include, to_text)) {
         event.include.emplace(std::move(*include));
     }
-    if (std::optional<std::string> exclude = lenient_field<std::string>(record, kExclude, to_text)) {
+    if (std::optional<std::string> exclude =
+            lenient_field<std::string>(record, names.exclude, to_text)) {
         event.exclude.emplace(std::move(*exclude));
     }
-    if (PyRef post = get_either_opt(record, kPostEvent, kPostEventCamel)) {
+    if (PyRef post = get_either_opt(record, names.post_event, names.postEvent)) {
         event.post_event = to_text(post.get());
         if (!event.post_event) PyErr_Clear();
     }
     event.effect = read_effect(record);
-    return read_branches(record, event.branch);
+    return record_list_field(record, names.branch, read_branch, event.branch);
 }
 
 }  // namespace

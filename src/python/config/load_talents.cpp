@@ -6,6 +6,7 @@
 #include "python/capi/conversions.hpp"
 #include "python/config/field_access.hpp"
 #include "python/config/loaders.hpp"
+#include "python/module_state.hpp"
 
 namespace sablewick::py::config {
 
@@ -15,63 +16,40 @@ namespace cfg = sablewick::config;
 
 namespace {
 
-constinit FieldName kId{"id"};
-constinit FieldName kName{"name"};
-constinit FieldName kDescription{"description"};
-constinit FieldName kGrade{"grade"};
-constinit FieldName kCondition{"condition"};
-constinit FieldName kExclusive{"exclusive"};
-constinit FieldName kStatus{"status"};
-constinit FieldName kMaxTriggers{"max_triggers"};
-constinit FieldName kExclude{"exclude"};
-constinit FieldName kReplacement{"replacement"};
-constinit FieldName kTalent{"talent"};
-constinit FieldName kEffect{"effect"};
-// An effect's fields, in the order they are read.
-constinit FieldName kEffectFields[] = {
-#define SABLEWICK_FIELD(name, start, host, range, value, year, effect) SABLEWICK_IF(effect, FieldName{#name}, )
-    SABLEWICK_PROPERTIES(SABLEWICK_FIELD)
-#undef SABLEWICK_FIELD
-    FieldName{"RDM"},
-};
-
 std::optional<cfg::ReplacementConfig> read_replacement(PyObject* record, bool& ok) {
+    const FieldNames& names = state().fields;
     ok = true;
-    PyRef value = get_attr_opt(record, kReplacement);
+    PyRef value = get_attr_opt(record, names.replacement);
     if (!value || value.get() == Py_None) return std::nullopt;
     cfg::ReplacementConfig replacement;
-    ok = strict_field(value.get(), kGrade, to_str_f64_map, replacement.grade) &&
-         strict_field(value.get(), kTalent, to_str_f64_map, replacement.talent);
+    ok = strict_field(value.get(), names.grade, to_str_f64_map, replacement.grade) &&
+         strict_field(value.get(), names.talent, to_str_f64_map, replacement.talent);
     return replacement;
 }
 
 bool read_talent(PyObject* record, cfg::TalentConfig& talent) {
-    std::optional<std::int32_t> id = required_field<std::int32_t>(record, kId, to_i32);
-    if (!id) return false;
-    talent.id = *id;
-    std::optional<std::string> name = required_field<std::string>(record, kName, to_text);
-    if (!name) return false;
-    talent.name = std::move(*name);
-    std::optional<std::string> description =
-        required_field<std::string>(record, kDescription, to_text);
-    if (!description) return false;
-    talent.description = std::move(*description);
-
-    talent.grade = lenient_field<std::int32_t>(record, kGrade, to_i32).value_or(0);
+    const FieldNames& names = state().fields;
+    if (!required_field(record, names.id, to_i32, talent.id) ||
+        !required_field(record, names.name, to_text, talent.name) ||
+        !required_field(record, names.description, to_text, talent.description)) {
+        return false;
+    }
+    talent.grade = lenient_field<std::int32_t>(record, names.grade, to_i32).value_or(0);
     if (std::optional<std::string> condition =
-            lenient_field<std::string>(record, kCondition, to_text)) {
+            lenient_field<std::string>(record, names.condition, to_text)) {
         talent.condition.emplace(std::move(*condition));
     }
-    talent.exclusive = lenient_field<bool>(record, kExclusive, to_bool).value_or(false);
-    talent.status = lenient_field<std::int32_t>(record, kStatus, to_i32).value_or(0);
-    if (std::optional<std::int32_t> max = lenient_field<std::int32_t>(record, kMaxTriggers, to_i32)) {
+    talent.exclusive = lenient_field<bool>(record, names.exclusive, to_bool).value_or(false);
+    talent.status = lenient_field<std::int32_t>(record, names.status, to_i32).value_or(0);
+    if (std::optional<std::int32_t> max =
+            lenient_field<std::int32_t>(record, names.max_triggers, to_i32)) {
         talent.max_triggers = *max;
     } else {
         talent.max_triggers =
             talent.condition ? cfg::default_max_triggers(talent.condition->text()) : 1;
     }
     talent.effect = read_effect(record);
-    if (!strict_field(record, kExclude, to_i32_list, talent.exclude)) return false;
+    if (!strict_field(record, names.exclude, to_i32_list, talent.exclude)) return false;
     bool ok = true;
     talent.replacement = read_replacement(record, ok);
     return ok;
@@ -80,17 +58,19 @@ bool read_talent(PyObject* record, cfg::TalentConfig& talent) {
 }  // namespace
 
 std::optional<cfg::EffectConfig> read_effect(PyObject* record) {
-    PyRef value = get_attr_opt(record, kEffect);
-    if (!value || value.get() == Py_None) return std::nullopt;
+    const FieldNames& names = state().fields;
+    PyRef effect = get_attr_opt(record, names.effect);
+    if (!effect || effect.get() == Py_None) return std::nullopt;
+    const auto amount = [&](PyObject* name) {
+        return lenient_field<std::int32_t>(effect.get(), name, to_i32).value_or(0);
+    };
+    // Read in the property list's order, then RDM.
     cfg::EffectConfig deltas;
-    const FieldName* field = kEffectFields;
-    for (std::int32_t* delta : {
-#define SABLEWICK_FIELD(name, start, host, range, value, year, effect) SABLEWICK_IF(effect, &deltas.name, )
-             SABLEWICK_PROPERTIES(SABLEWICK_FIELD)
-#undef SABLEWICK_FIELD
-                 &deltas.RDM}) {
-        *delta = lenient_field<std::int32_t>(value.get(), *field++, to_i32).value_or(0);
-    }
+#define SABLEWICK_READ_AMOUNT(code, start, host, range, value, year, changed) \
+    SABLEWICK_IF(changed, deltas.code = amount(names.code);)
+    SABLEWICK_PROPERTIES(SABLEWICK_READ_AMOUNT)
+#undef SABLEWICK_READ_AMOUNT
+    deltas.RDM = amount(names.RDM);
     return deltas;
 }
 

@@ -2,21 +2,19 @@
 // pre-rendered life into fresh Python values on every call.
 
 #include "python/session/game_session_type.hpp"
-#include "python/capi/utf8_text.hpp"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <initializer_list>
 #include <limits>
 #include <new>
-#include <string>
 #include <utility>
 
 #include "python/capi/arguments.hpp"
 #include "python/capi/boundary.hpp"
 #include "python/capi/conversions.hpp"
-#include "python/module.hpp"
+#include "python/module_state.hpp"
+#include "python/session/dicts.hpp"
 
 namespace sablewick::py::session {
 
@@ -24,10 +22,7 @@ using namespace capi;
 
 namespace {
 
-using simulator::FormattedJudge;
-using simulator::FormattedYear;
 using simulator::GameSession;
-using simulator::TalentInfo;
 
 constexpr std::uint64_t kDefaultYearsPerPage = 50;
 
@@ -40,79 +35,6 @@ struct GameSessionObject {
 };
 
 GameSessionObject* as_session(PyObject* self) { return reinterpret_cast<GameSessionObject*>(self); }
-
-// The type object, created once by add_game_session_class and kept for the
-// life of the process.
-PyTypeObject* session_type = nullptr;
-
-// Dict keys, interned once per process so that building a dict creates no
-// key strings. Never released.
-struct Keys {
-    PyObject* age;
-    PyObject* display_text;
-    PyObject* text;
-    PyObject* properties;
-    PyObject* is_end;
-#define SABLEWICK_KEY(name, start, host, range, value, year, effect) SABLEWICK_IF(year, PyObject* name;)
-    SABLEWICK_PROPERTIES(SABLEWICK_KEY)
-#undef SABLEWICK_KEY
-    PyObject* total_score;
-    PyObject* judges;
-    PyObject* talents;
-    PyObject* property_type;
-    PyObject* value;
-    PyObject* grade;
-    PyObject* progress;
-    PyObject* progress_bar;
-    PyObject* id;
-    PyObject* name;
-    PyObject* description;
-    PyObject* source;
-    PyObject* target;
-};
-Keys* keys = nullptr;
-
-bool make_keys() {
-    if (keys) return true;
-    auto* made = new Keys();
-    struct Entry {
-        PyObject** slot;
-        const char* text;
-    };
-    const Entry entries[] = {
-        {&made->age, "age"},
-        {&made->display_text, "display_text"},
-        {&made->text, "text"},
-        {&made->properties, "properties"},
-        {&made->is_end, "is_end"},
-#define SABLEWICK_KEY(name, start, host, range, value, year, effect) SABLEWICK_IF(year, {&made->name, #name},)
-        SABLEWICK_PROPERTIES(SABLEWICK_KEY)
-#undef SABLEWICK_KEY
-        {&made->total_score, "total_score"},
-        {&made->judges, "judges"},
-        {&made->talents, "talents"},
-        {&made->property_type, "property_type"},
-        {&made->value, "value"},
-        {&made->grade, "grade"},
-        {&made->progress, "progress"},
-        {&made->progress_bar, "progress_bar"},
-        {&made->id, "id"},
-        {&made->name, "name"},
-        {&made->description, "description"},
-        {&made->source, "source"},
-        {&made->target, "target"},
-    };
-    for (const Entry& entry : entries) {
-        *entry.slot = PyUnicode_InternFromString(entry.text);
-        if (!*entry.slot) {
-            for (const Entry& e : entries) Py_XDECREF(*e.slot);
-            delete made;
-            return false;
-        }
-    }
-    keys = made;
-    return true;
-}
 
 // Holds one shared borrow of a session for the length of a call.
 class SharedBorrow {
@@ -128,153 +50,6 @@ public:
 private:
     GameSessionObject* object_;
 };
-
-// ---- building values ------------------------------------------------------
-
-PyObject* new_text(const std::string& text) {
-    return str_from_valid_utf8(text);
-}
-
-// Inserts and releases `value` (which may be nullptr after a failed
-// creation). False with the exception set.
-bool put(PyObject* dict, PyObject* key, PyObject* value) {
-    if (!value) return false;
-    int rc = PyDict_SetItem(dict, key, value);
-    Py_DECREF(value);
-    return rc == 0;
-}
-
-// A dict with six or more keys would outgrow the first key table that a new
-// dict gets (room for five) and be rehashed while it is filled. Such dicts
-// are made by copying a template whose values are None, then setting each
-// value: the copy takes the template's key table in one piece, sized and
-// ordered already. Smaller dicts are cheaper to build from PyDict_New.
-class DictShape {
-public:
-    // False with the exception set.
-    bool build(std::initializer_list<PyObject*> ordered_keys) {
-        PyRef dict = PyRef::steal(PyDict_New());
-        if (!dict) return false;
-        for (PyObject* key : ordered_keys) {
-            if (PyDict_SetItem(dict.get(), key, Py_None) < 0) return false;
-        }
-        template_ = dict.release();  // kept for the process
-        return true;
-    }
-    PyObject* make() const { return PyDict_Copy(template_); }
-
-private:
-    PyObject* template_ = nullptr;
-};
-
-struct Shapes {
-    DictShape properties, judge;
-};
-Shapes* shapes = nullptr;
-
-bool make_shapes() {
-    if (shapes) return true;
-    auto* made = new Shapes();
-    const Keys& k = *keys;
-#define SABLEWICK_KEY(name, start, host, range, value, year, effect) SABLEWICK_IF(year, k.name, )
-    if (!made->properties.build({SABLEWICK_PROPERTIES(SABLEWICK_KEY)}) ||
-#undef SABLEWICK_KEY
-        !made->judge.build({k.property_type, k.value, k.grade, k.text, k.progress, k.progress_bar})) {
-        delete made;  // templates already made stay alive; harmless
-        return false;
-    }
-    shapes = made;
-    return true;
-}
-
-PyObject* properties_dict(const FormattedYear& formatted) {
-    PyRef dict = PyRef::steal(shapes->properties.make());
-    if (!dict) return nullptr;
-    PyObject* d = dict.get();
-#define SABLEWICK_PUT(name, start, host, range, value, year, effect) \
-    SABLEWICK_IF(year, if (!put(d, keys->name, PyLong_FromLong(formatted.name))) return nullptr;)
-    SABLEWICK_PROPERTIES(SABLEWICK_PUT)
-#undef SABLEWICK_PUT
-    return dict.release();
-}
-
-// The year dict and the formatted-year dict differ only in the text key.
-PyObject* year_dict(const FormattedYear& year, PyObject* text_key) {
-    PyRef dict = PyRef::steal(PyDict_New());
-    if (!dict) return nullptr;
-    PyObject* d = dict.get();
-    if (!put(d, keys->age, PyLong_FromLong(year.age)) ||
-        !put(d, text_key, new_text(year.display_text)) ||
-        !put(d, keys->properties, properties_dict(year)) ||
-        !put(d, keys->is_end, PyBool_FromLong(year.is_end))) {
-        return nullptr;
-    }
-    return dict.release();
-}
-
-PyObject* talent_dict(const TalentInfo& talent) {
-    PyRef dict = PyRef::steal(PyDict_New());
-    if (!dict) return nullptr;
-    PyObject* d = dict.get();
-    if (!put(d, keys->id, PyLong_FromLong(talent.id)) ||
-        !put(d, keys->name, new_text(talent.name)) ||
-        !put(d, keys->description, new_text(talent.description)) ||
-        !put(d, keys->grade, PyLong_FromLong(talent.grade))) {
-        return nullptr;
-    }
-    return dict.release();
-}
-
-PyObject* judge_dict(const FormattedJudge& judge) {
-    PyRef dict = PyRef::steal(shapes->judge.make());
-    if (!dict) return nullptr;
-    PyObject* d = dict.get();
-    if (!put(d, keys->property_type, new_text(judge.property_type)) ||
-        !put(d, keys->value, PyLong_FromLong(judge.value)) ||
-        !put(d, keys->grade, PyLong_FromLong(judge.grade)) ||
-        !put(d, keys->text, new_text(judge.text)) ||
-        !put(d, keys->progress, PyFloat_FromDouble(judge.progress)) ||
-        !put(d, keys->progress_bar, new_text(judge.progress_bar))) {
-        return nullptr;
-    }
-    return dict.release();
-}
-
-PyObject* replacement_dict(const simulator::TalentReplacement& replacement) {
-    PyRef dict = PyRef::steal(PyDict_New());
-    if (!dict) return nullptr;
-    PyObject* d = dict.get();
-    if (!put(d, keys->source, talent_dict(replacement.source)) ||
-        !put(d, keys->target, talent_dict(replacement.target))) {
-        return nullptr;
-    }
-    return dict.release();
-}
-
-// A list of items[begin..end), created at its final length and filled in
-// order. A failed item releases the partly filled list (its empty slots
-// are allowed to be null).
-template <class Vector, class Make>
-PyObject* list_of(const Vector& items, std::size_t begin, std::size_t end, Make make) {
-    PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(end - begin)));
-    if (!list) return nullptr;
-    for (std::size_t i = begin; i < end; ++i) {
-        PyObject* item = make(items[i]);
-        if (!item) return nullptr;
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i - begin), item);
-    }
-    return list.release();
-}
-
-template <class Vector, class Make>
-PyObject* list_of(const Vector& items, Make make) {
-    return list_of(items, 0, items.size(), make);
-}
-
-PyObject* years_list(const GameSession& session, std::size_t begin, std::size_t end) {
-    return list_of(session.years, begin, end,
-                   [](const FormattedYear& year) { return year_dict(year, keys->display_text); });
-}
 
 // ---- arguments ----------------------------------------------------------
 
@@ -355,8 +130,9 @@ PyObject* get_year_common(PyObject* self, PyObject* const* args, Py_ssize_t narg
     SharedBorrow borrow(self);
     const GameSession& session = borrow.session();
     if (index >= session.years.size()) Py_RETURN_NONE;
+    const DictKeys& keys = state().keys;
     return year_dict(session.years[static_cast<std::size_t>(index)],
-                     formatted ? keys->text : keys->display_text);
+                     formatted ? keys.text : keys.display_text);
 }
 
 const char* const index_names[] = {"index"};
@@ -393,32 +169,22 @@ PyObject* get_years_range(PyObject* self, PyObject* const* args, Py_ssize_t narg
 
 PyObject* get_summary(PyObject* self, PyObject*) {
     SharedBorrow borrow(self);
-    const GameSession& session = borrow.session();
-    PyRef dict = PyRef::steal(PyDict_New());
-    if (!dict) return nullptr;
-    PyObject* d = dict.get();
-    if (!put(d, keys->total_score, PyLong_FromLong(session.total_score)) ||
-        !put(d, keys->judges, list_of(session.judges, judge_dict)) ||
-        !put(d, keys->talents, list_of(session.talents, talent_dict))) {
-        return nullptr;
-    }
-    return dict.release();
+    return summary_dict(borrow.session());
 }
 
 PyObject* get_new_achievements(PyObject* self, PyObject*) {
     SharedBorrow borrow(self);
-    return list_of(borrow.session().new_achievements, talent_dict);
+    return achievements_list(borrow.session());
 }
 
 PyObject* get_triggered_events(PyObject* self, PyObject*) {
     SharedBorrow borrow(self);
-    return list_of(borrow.session().triggered_events,
-                   [](std::int32_t id) { return PyLong_FromLong(id); });
+    return events_list(borrow.session());
 }
 
 PyObject* get_replacements(PyObject* self, PyObject*) {
     SharedBorrow borrow(self);
-    return list_of(borrow.session().replacements, replacement_dict);
+    return replacements_list(borrow.session());
 }
 
 // ---- the type -------------------------------------------------------------
@@ -517,10 +283,7 @@ PyType_Spec session_spec = {
 }  // namespace
 
 PyObject* wrap_game_session(simulator::GameSession&& value) {
-    if (!session_type) {
-        PyErr_SetString(PyExc_RuntimeError, "GameSession type is not ready");
-        return nullptr;
-    }
+    PyTypeObject* session_type = state().session_type;
     PyObject* self = session_type->tp_alloc(session_type, 0);
     if (!self) return nullptr;  // `value` stays with the caller and is released there
     GameSessionObject* object = as_session(self);
@@ -529,19 +292,14 @@ PyObject* wrap_game_session(simulator::GameSession&& value) {
     return self;
 }
 
-int add_game_session_class(PyObject* module) {
-    if (!make_keys() || !make_shapes()) return -1;
-    if (!session_type) {
-        // The PyType_Spec name "sablewick_core.GameSession" gives the type its __module__
-        // at creation; renaming it afterwards leaves tp_name without the prefix.
-        PyRef type = PyRef::steal(PyType_FromModuleAndSpec(module, &session_spec, nullptr));
-        if (!type) return -1;
-        PyRef name = PyRef::steal(PyUnicode_InternFromString("GameSession"));
-        if (!name || PyObject_SetAttrString(type.get(), "__name__", name.get()) < 0) return -1;
-        session_type = reinterpret_cast<PyTypeObject*>(type.release());  // kept for the process
-    }
-    Py_INCREF(session_type);
-    return add_member(module, "GameSession", reinterpret_cast<PyObject*>(session_type));
+PyTypeObject* make_session_type(PyObject* module) {
+    // The PyType_Spec name "sablewick_core.GameSession" gives the type its __module__
+    // at creation; renaming it afterwards leaves tp_name without the prefix.
+    PyRef type = PyRef::steal(PyType_FromModuleAndSpec(module, &session_spec, nullptr));
+    if (!type) return nullptr;
+    PyRef name = PyRef::steal(PyUnicode_InternFromString("GameSession"));
+    if (!name || PyObject_SetAttrString(type.get(), "__name__", name.get()) < 0) return nullptr;
+    return reinterpret_cast<PyTypeObject*>(type.release());
 }
 
 }  // namespace sablewick::py::session

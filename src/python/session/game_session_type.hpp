@@ -11,4 +11,8 @@ namespace sablewick::py::session {
 // exception set on failure (the value is then released).
 PyObject* wrap_game_session(simulator::GameSession&& value);
 
+// The class, made once with the module's state (module_state.hpp); nullptr
+// with the exception set.
+PyTypeObject* make_session_type(PyObject* module);
+
 }  // namespace sablewick::py::session

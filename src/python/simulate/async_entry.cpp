@@ -162,17 +162,13 @@ PyObject* simulate_async(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     return future.release();
 }
 
-PyMethodDef definition = {
+}  // namespace
+
+PyMethodDef simulate_async_definition = {
     "simulate_async",
     as_cfunction(guarded<simulate_async>),
     METH_FASTCALL | METH_KEYWORDS,
     kDoc,
 };
-
-}  // namespace
-
-int add_simulate_async(PyObject* module) {
-    return add_function(module, definition);
-}
 
 }  // namespace sablewick::py::simulate

@@ -1,16 +1,14 @@
 #include "python/simulate/bridge.hpp"
 
-#include <new>
-
 #include "python/capi/boundary.hpp"
+#include "python/capi/interned.hpp"
+#include "python/module_state.hpp"
 
 namespace sablewick::py::simulate::bridge {
 
 using namespace capi;
 
 namespace {
-
-Objects* the_objects = nullptr;
 
 // Runs on the loop's thread: the future may have been cancelled since the
 // value was scheduled. A future the host completed itself is not skipped:
@@ -29,11 +27,11 @@ PyObject* set_unless_cancelled(PyObject* const* args, Py_ssize_t nargs, PyObject
 }
 
 PyObject* set_result_unless_cancelled(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
-    return set_unless_cancelled(args, nargs, the_objects->set_result, "_set_result_unless_cancelled");
+    return set_unless_cancelled(args, nargs, state().bridge.set_result, "_set_result_unless_cancelled");
 }
 
 PyObject* set_exception_unless_cancelled(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
-    return set_unless_cancelled(args, nargs, the_objects->set_exception,
+    return set_unless_cancelled(args, nargs, state().bridge.set_exception,
                                 "_set_exception_unless_cancelled");
 }
 
@@ -79,55 +77,49 @@ PyObject* call_method(PyObject* name, PyObject* self, PyObject* arg) {
 }
 
 int future_cancelled(PyObject* future) {
-    PyRef cancelled = PyRef::steal(call_method(the_objects->cancelled, future));
+    PyRef cancelled = PyRef::steal(call_method(state().bridge.cancelled, future));
     if (!cancelled) return -1;
     return PyObject_IsTrue(cancelled.get());
 }
 
 const Objects* objects() {
-    if (the_objects) return the_objects;
+    Objects& objects = state().bridge;
+    if (objects.get_running_loop) return &objects;
+    // Filled in a copy first: a failure leaves the state's bridge empty.
+    Objects made;
     PyRef get_running_loop = PyRef::steal(attribute_of("asyncio", "get_running_loop"));
     if (!get_running_loop) return nullptr;
     PyRef copy_context = PyRef::steal(attribute_of("contextvars", "copy_context"));
     if (!copy_context) return nullptr;
-    PyRef names[] = {
-        PyRef::steal(PyUnicode_InternFromString("create_future")),
-        PyRef::steal(PyUnicode_InternFromString("add_done_callback")),
-        PyRef::steal(PyUnicode_InternFromString("call_soon_threadsafe")),
-        PyRef::steal(PyUnicode_InternFromString("cancelled")),
-        PyRef::steal(PyUnicode_InternFromString("set_result")),
-        PyRef::steal(PyUnicode_InternFromString("set_exception")),
-        PyRef::steal(PyUnicode_InternFromString("context")),
+    PyObject* context = nullptr;
+    const InternedName names[] = {
+        {&made.create_future, "create_future"},
+        {&made.add_done_callback, "add_done_callback"},
+        {&made.call_soon_threadsafe, "call_soon_threadsafe"},
+        {&made.cancelled, "cancelled"},
+        {&made.set_result, "set_result"},
+        {&made.set_exception, "set_exception"},
+        {&context, "context"},
     };
-    for (const PyRef& name : names) {
-        if (!name) return nullptr;
-    }
-    PyRef context_keyword = PyRef::steal(PyTuple_Pack(1, names[6].get()));
+    if (!intern_all(names)) return nullptr;
+    PyRef context_keyword = PyRef::steal(PyTuple_Pack(1, context));
+    Py_CLEAR(context);  // the tuple holds its own reference
     PyRef result_setter = PyRef::steal(PyCFunction_New(&set_result_definition, nullptr));
     PyRef exception_setter = PyRef::steal(PyCFunction_New(&set_exception_definition, nullptr));
-    if (!context_keyword || !result_setter || !exception_setter) return nullptr;
-
-    auto* made = new (std::nothrow) Objects;
-    if (!made) {
-        PyErr_NoMemory();
+    if (!context_keyword || !result_setter || !exception_setter) {
+        for (const InternedName& name : names) Py_CLEAR(*name.slot);
         return nullptr;
     }
-    made->get_running_loop = get_running_loop.release();
-    made->copy_context = copy_context.release();
-    made->create_future = names[0].release();
-    made->add_done_callback = names[1].release();
-    made->call_soon_threadsafe = names[2].release();
-    made->cancelled = names[3].release();
-    made->set_result = names[4].release();
-    made->set_exception = names[5].release();
-    made->context_keyword = context_keyword.release();
-    made->result_setter = result_setter.release();
-    made->exception_setter = exception_setter.release();
-    the_objects = made;
-    return made;
+    made.get_running_loop = get_running_loop.release();
+    made.copy_context = copy_context.release();
+    made.context_keyword = context_keyword.release();
+    made.result_setter = result_setter.release();
+    made.exception_setter = exception_setter.release();
+    objects = made;
+    return &objects;
 }
 
-const Objects& loaded() { return *the_objects; }
+const Objects& loaded() { return state().bridge; }
 
 PyObject* make_done_callback(const CancelFlag& flag) {
     auto* held = new (std::nothrow) CancelFlag(flag);

@@ -1,6 +1,7 @@
 #pragma once
 // The asyncio side of simulate_async: the Python objects the bridge calls
-// (running loop, context copy, future methods), made once per process, and
+// (running loop, context copy, future methods), made on the first
+// simulate_async and kept in the module state (module_state.hpp), and
 // the future's done callback that tells a job its future was cancelled.
 
 #include "python/capi/py_ref.hpp"

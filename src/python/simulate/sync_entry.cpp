@@ -45,17 +45,13 @@ PyObject* simulate_full_life(PyObject*, PyObject* const* args, Py_ssize_t nargs,
     return session::wrap_game_session(simulate_session(*cell, arguments));
 }
 
-PyMethodDef definition = {
+}  // namespace
+
+PyMethodDef simulate_full_life_definition = {
     "simulate_full_life",
     as_cfunction(guarded<simulate_full_life>),
     METH_FASTCALL | METH_KEYWORDS,
     kDoc,
 };
-
-}  // namespace
-
-int add_simulate_full_life(PyObject* module) {
-    return add_function(module, definition);
-}
 
 }  // namespace sablewick::py::simulate
