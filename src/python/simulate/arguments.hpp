@@ -8,10 +8,8 @@
 #include <optional>
 #include <vector>
 
-#include "python/config/store.hpp"
 #include "sablewick/containers.hpp"
 #include "sablewick/simulator/result.hpp"
-#include "sablewick/simulator/session.hpp"
 
 namespace sablewick::py::simulate {
 
@@ -32,14 +30,5 @@ struct SimulationArguments {
 // false with the exception set.
 bool convert_simulation_arguments(const char* display_name, PyObject* const* args,
                                   Py_ssize_t nargs, PyObject* kwnames, SimulationArguments& out);
-
-// The stored configuration's cell, or nullptr with RuntimeError
-// "Config not initialized. Call init_config() first." set.
-config::ConfigCell* require_config();
-
-// One life on the configuration stored in `cell` at this moment, rendered
-// into its session, with the store's read lock held across both. Calls no
-// Python. May throw std::bad_alloc.
-simulator::GameSession simulate_session(config::ConfigCell& cell, const SimulationArguments& arguments);
 
 }  // namespace sablewick::py::simulate

@@ -26,6 +26,7 @@
 #include "python/config/store.hpp"
 #include "python/module.hpp"
 #include "python/simulate/arguments.hpp"
+#include "python/simulate/life.hpp"
 
 namespace sablewick::py::simulate {
 

@@ -6,6 +6,7 @@
 #include "python/session/game_session_type.hpp"
 #include "python/module.hpp"
 #include "python/simulate/arguments.hpp"
+#include "python/simulate/life.hpp"
 
 namespace sablewick::py::simulate {
 
