@@ -6,7 +6,10 @@
 #include <memory>
 
 #include "python/capi/boundary.hpp"
+#include "python/config/store.hpp"
 #include "python/module_state.hpp"
+#include "python/simulate/completer.hpp"
+#include "sablewick/runtime/lifecycle.hpp"
 
 namespace sablewick::py {
 
@@ -61,6 +64,18 @@ int add_function(PyObject* module, PyMethodDef& definition) {
                       PyCFunction_NewEx(&definition, module, module_name.get()));
 }
 
+// The module's steps of the process lifecycle, which runtime/lifecycle.hpp
+// lists with the engine's, in their order.
+bool install_lifecycle() {
+    using runtime::lifecycle::ForkHandlers;
+    using runtime::lifecycle::ForkStep;
+    static constexpr ForkHandlers kStore{.child = &config::ConfigStore::forget_readers_after_fork};
+    static constexpr ForkHandlers kCompletions{.child = &simulate::completer::reset_after_fork};
+    runtime::lifecycle::install(ForkStep::kConfigStore, kStore);
+    runtime::lifecycle::install(ForkStep::kCompletions, kCompletions);
+    return simulate::completer::register_exit_hook();
+}
+
 int add_members(PyObject* module, const ModuleState& made) {
     for (PyMethodDef* definition :
          {&config::init_config_definition, &config::is_config_initialized_definition,
@@ -89,7 +104,7 @@ PyObject* initialise() {
     PyRef module = PyRef::steal(PyModule_Create(&module_definition));
     if (!module) return nullptr;
     std::unique_ptr<ModuleState> made = create_state(module.get(), interpreter);
-    if (!made || add_members(module.get(), *made) < 0) return nullptr;
+    if (!made || add_members(module.get(), *made) < 0 || !install_lifecycle()) return nullptr;
     publish_state(std::move(made));
     return module.release();
 }

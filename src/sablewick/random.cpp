@@ -14,7 +14,7 @@ public:
     ThreadGenerator() { reseed(); }
 
     std::uint64_t next_u64() override {
-        if (fork_generation() != generation_) reseed();
+        if (runtime::lifecycle::fork_generation() != generation_) reseed();
         return engine_();
     }
 
@@ -24,7 +24,7 @@ private:
         std::seed_seq seq{device(), device(), device(), device(),
                           device(), device(), device(), device()};
         engine_.seed(seq);
-        generation_ = fork_generation();
+        generation_ = runtime::lifecycle::fork_generation();
     }
 
     std::mt19937_64 engine_;

@@ -254,7 +254,7 @@ TEST(AsyncPool, AThrowingJobDoesNotEndItsThread) {
 // reads what it stored.
 TEST(AsyncPool, AQueuedJobWaitsForAWaitingWriterAndReadsWhatItStored) {
     pool::ThreadPool& threads = leaked_pool(1, 10s, 1);
-    sablewick::runtime::ConfigLock lock;
+    sablewick::runtime::WriterFirstLock lock;
     int stored = 1;  // guarded by `lock`
     Gate running;
     std::atomic<int> seen{0};

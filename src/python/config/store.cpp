@@ -22,7 +22,7 @@ void ConfigStore::store(CachedConfig&& config) {
 }
 
 void ConfigStore::forget_readers_after_fork() noexcept {
-    if (ConfigCell* cell = this->cell()) cell->lock.reset_after_fork();
+    if (ConfigCell* cell = cached_config().cell()) cell->lock.reset_after_fork();
 }
 
 ConfigStore& cached_config() {

@@ -20,7 +20,7 @@ struct CachedConfig {
 // nor freed (it lives until the process ends); a reload swaps the
 // configuration inside it under the write lock.
 struct ConfigCell {
-    runtime::ConfigLock lock;
+    runtime::WriterFirstLock lock;
     CachedConfig config;
 };
 
@@ -32,10 +32,11 @@ public:
     ConfigCell* cell() const noexcept { return cell_.load(std::memory_order_acquire); }
     // Sets the store, or replaces the configuration in place under the write lock.
     void store(CachedConfig&& config);
-    // In a forked child: readers that held the lock in the parent (pool
-    // threads) do not exist there, so the lock starts over unlocked. Only
-    // readers can hold it while the forking thread has the interpreter lock.
-    void forget_readers_after_fork() noexcept;
+    // The store's fork step (runtime/lifecycle.hpp), in a forked child:
+    // readers that held the lock in the parent (pool threads) do not exist
+    // there, so the lock starts over unlocked. Only readers can hold it while
+    // the forking thread has the interpreter lock.
+    static void forget_readers_after_fork() noexcept;
 
 private:
     std::atomic<ConfigCell*> cell_{nullptr};

@@ -2,8 +2,6 @@
 
 #include "python/capi/boundary.hpp"
 
-#include <pthread.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -12,7 +10,6 @@
 #include <utility>
 
 #include "sablewick/runtime/pool.hpp"
-#include "python/config/store.hpp"
 #include "python/session/game_session_type.hpp"
 #include "sablewick/runtime/handover_queue.hpp"
 
@@ -62,12 +59,6 @@ bool interpreter_finalizing() {
 #else
     return _Py_IsFinalizing() != 0;
 #endif
-}
-
-void reset_in_child() {
-    exit_gate.store(new ExitGate, std::memory_order_release);
-    the_queue.store(new Queue, std::memory_order_release);
-    config::cached_config().forget_readers_after_fork();
 }
 
 // The atexit hook: no round takes the interpreter lock from now on; wait
@@ -185,18 +176,21 @@ void Outcome::release_python() {
     Py_CLEAR(context);
 }
 
+void reset_after_fork() noexcept {
+    exit_gate.store(new ExitGate, std::memory_order_release);
+    the_queue.store(new Queue, std::memory_order_release);
+}
+
+bool register_exit_hook() {
+    PyRef register_function = PyRef::steal(bridge::attribute_of("atexit", "register"));
+    if (!register_function) return false;
+    PyRef hook = PyRef::steal(PyCFunction_New(&stop_completions_definition, nullptr));
+    if (!hook) return false;
+    PyRef registered = PyRef::steal(PyObject_CallOneArg(register_function.get(), hook.get()));
+    return static_cast<bool>(registered);
+}
+
 bool prepare() {
-    static bool hook_registered = false;  // survives fork, as atexit's list does
-    if (!hook_registered) {
-        PyRef register_function = PyRef::steal(bridge::attribute_of("atexit", "register"));
-        if (!register_function) return false;
-        PyRef hook = PyRef::steal(PyCFunction_New(&stop_completions_definition, nullptr));
-        if (!hook) return false;
-        PyRef registered = PyRef::steal(PyObject_CallOneArg(register_function.get(), hook.get()));
-        if (!registered) return false;
-        pthread_atfork(nullptr, nullptr, &reset_in_child);
-        hook_registered = true;
-    }
     Queue& q = queue();
     std::lock_guard lock(q.start_mutex);
     if (q.thread_running) return true;

@@ -37,10 +37,20 @@ struct Outcome {
     void release_python();
 };
 
-// With the interpreter lock, before the first job is queued: registers the
-// exit hook and the fork handler once and starts the completion thread if
-// it does not run (again, in a forked child). False with the exception set.
+// With the interpreter lock, before a job is queued: starts the completion
+// thread if it does not run (the first time, or again in a forked child).
+// False with the exception set.
 bool prepare();
+
+// The completer's steps of the process lifecycle (runtime/lifecycle.hpp),
+// taken once, at the module's first import.
+// The fork step, in the child: the completion thread is gone, so its queue
+// and exit gate are abandoned for fresh ones.
+void reset_after_fork() noexcept;
+// The exit step: an atexit hook after which no delivery takes the
+// interpreter lock; it waits (without that lock) for a round that already
+// asked for it. False with the exception set.
+bool register_exit_hook();
 
 // From any thread, without the interpreter lock: queues the outcome for
 // delivery. Never blocks on the interpreter lock, never allocates, never fails.

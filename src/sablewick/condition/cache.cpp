@@ -1,10 +1,7 @@
 #include "sablewick/condition/cache.hpp"
 
-#include <pthread.h>
-
 #include <atomic>
 #include <memory>
-#include <new>
 #include <mutex>
 #include <shared_mutex>
 #include <string>
@@ -14,6 +11,8 @@
 #include "sablewick/condition/tokenizer.hpp"
 #include "sablewick/condition/whitespace.hpp"
 #include "sablewick/containers.hpp"
+#include "sablewick/runtime/lifecycle.hpp"
+#include "sablewick/runtime/shared_lock.hpp"
 
 namespace sablewick::condition::cache {
 
@@ -28,7 +27,7 @@ struct Entry {
 
 struct ConditionCache {
     ConditionCache() { map.reserve(kInitialSlots); }
-    std::shared_mutex mutex;
+    runtime::SharedLock mutex;
     StringMap<std::unique_ptr<const Entry>> map;
 };
 
@@ -36,24 +35,32 @@ std::atomic<ConditionCache*> g_created{nullptr};
 
 // A fork while another thread holds the lock would leave it held forever in
 // the child: the fork waits for the lock, so the map is consistent in the
-// child, which starts with a fresh lock (the child's thread has another id,
-// so it could not unlock the parent's writer lock).
+// child, which starts the lock over (the child's thread has another id, so
+// it could not unlock the parent's writer lock). The parent releases only
+// what its prepare step took: another thread may create the cache meanwhile.
+thread_local ConditionCache* locked_for_fork = nullptr;
+
 void lock_before_fork() {
-    if (ConditionCache* c = g_created.load(std::memory_order_acquire)) c->mutex.lock();
+    locked_for_fork = g_created.load(std::memory_order_acquire);
+    if (locked_for_fork) locked_for_fork->mutex.lock();
 }
 void unlock_in_parent() {
-    if (ConditionCache* c = g_created.load(std::memory_order_acquire)) c->mutex.unlock();
+    if (locked_for_fork) locked_for_fork->mutex.unlock();
+    locked_for_fork = nullptr;
 }
 void fresh_lock_in_child() {
-    if (ConditionCache* c = g_created.load(std::memory_order_acquire)) new (&c->mutex) std::shared_mutex();
+    if (ConditionCache* c = g_created.load(std::memory_order_acquire)) c->mutex.reset_after_fork();
+    locked_for_fork = nullptr;
 }
+constexpr runtime::lifecycle::ForkHandlers kForkStep{&lock_before_fork, &unlock_in_parent,
+                                                     &fresh_lock_in_child};
 
 // Heap-allocated and never destroyed: simulations on background threads may
 // still use it while the process exits.
 ConditionCache& CONDITION_CACHE() {
     static ConditionCache* cache = [] {
         auto* c = new ConditionCache;
-        pthread_atfork(&lock_before_fork, &unlock_in_parent, &fresh_lock_in_child);
+        runtime::lifecycle::install(runtime::lifecycle::ForkStep::kConditionCache, kForkStep);
         g_created.store(c, std::memory_order_release);
         return c;
     }();

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "sablewick/runtime/lifecycle.hpp"
+
 namespace sablewick::runtime::pool {
 
 namespace {
@@ -235,6 +237,7 @@ void forget_pool_in_child() {
     creation_mutex.store(new std::mutex, std::memory_order_relaxed);
     the_pool.store(nullptr, std::memory_order_release);
 }
+constexpr lifecycle::ForkHandlers kForkStep{.child = &forget_pool_in_child};
 
 }  // namespace
 
@@ -242,11 +245,7 @@ std::expected<ThreadPool*, std::string> process_pool(bool* created) {
     if (ThreadPool* pool = the_pool.load(std::memory_order_acquire)) return pool;
     std::lock_guard lock(*creation_mutex.load(std::memory_order_relaxed));
     if (ThreadPool* pool = the_pool.load(std::memory_order_acquire)) return pool;
-    static bool fork_handler_registered = false;  // survives fork, as the handler does
-    if (!fork_handler_registered) {
-        pthread_atfork(nullptr, nullptr, &forget_pool_in_child);
-        fork_handler_registered = true;
-    }
+    lifecycle::install(lifecycle::ForkStep::kThreadPool, kForkStep);
     const std::size_t cpus = available_cpus();
     auto keep_alive = keep_alive_from(std::getenv(kWorkerThreadsVariable), cpus);
     if (!keep_alive) return std::unexpected(std::move(keep_alive.error()));
