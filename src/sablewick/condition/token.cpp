@@ -1,51 +1,8 @@
 #include "sablewick/condition/token.hpp"
 
-#include "sablewick/condition/whitespace.hpp"
+#include "sablewick/debug_text.hpp"
 
 namespace sablewick::condition {
-
-namespace {
-
-void append_hex(std::string& out, char32_t c) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    char buffer[8];
-    int n = 0;
-    do {
-        buffer[n++] = kDigits[c & 0xF];
-        c >>= 4;
-    } while (c != 0);
-    out += "\\u{";
-    while (n > 0) out += buffer[--n];
-    out += '}';
-}
-
-void append_quoted(std::string& out, std::string_view text) {
-    out += '"';
-    while (!text.empty()) {
-        std::size_t length;
-        const char32_t c = decode_utf8(text, length);
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
-            case 0: out += "\\0"; break;
-            default:
-                if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
-                    append_hex(out, c);
-                } else if (c == 0xFFFD && length == 1 && static_cast<unsigned char>(text[0]) >= 0x80) {
-                    out += "\xEF\xBF\xBD";  // a stray byte: keep the output valid UTF-8
-                } else {
-                    out.append(text.data(), length);
-                }
-        }
-        text.remove_prefix(length);
-    }
-    out += '"';
-}
-
-}  // namespace
 
 std::string debug_form(std::span<const Token> tokens) {
     std::string out = "[";
@@ -56,7 +13,7 @@ std::string debug_form(std::span<const Token> tokens) {
         switch (token.kind) {
             case Token::Kind::Condition:
                 out += "Condition(";
-                append_quoted(out, token.text);
+                append_debug_quoted(out, token.text);
                 out += ')';
                 break;
             case Token::Kind::And: out += "And"; break;

@@ -25,10 +25,9 @@ struct Token {
 };
 
 // Debug form of a token sequence, e.g.
-// [Condition("AGE"), Condition(">"), Condition("10")]
-// Inside the quotes '"' and '\' get a backslash; tab, CR, LF and NUL are
-// written \t \r \n \0; other control characters (U+0001..U+001F, U+007F,
-// U+0080..U+009F) as \u{hex}; everything else unchanged.
+// [Condition("AGE"), Condition(">"), Condition("10")], each word quoted by
+// append_debug_quoted (debug_text.hpp). A fixed interface text: the
+// parser's messages carry it.
 std::string debug_form(std::span<const Token> tokens);
 
 }  // namespace sablewick::condition

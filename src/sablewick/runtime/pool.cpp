@@ -9,41 +9,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "sablewick/debug_text.hpp"
 #include "sablewick/runtime/lifecycle.hpp"
 
 namespace sablewick::runtime::pool {
-
-namespace {
-
-// The way the runtime shows a panic message: quoted, with escapes.
-void append_quoted(std::string& out, std::string_view text) {
-    out += '"';
-    for (char c : text) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            case '\0': out += "\\0"; break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-                    char escape[12];
-                    std::snprintf(escape, sizeof escape, "\\u{%x}", static_cast<unsigned>(c));
-                    out += escape;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    out += '"';
-}
-
-}  // namespace
 
 ThreadPool::ThreadPool(std::size_t keep_alive, std::chrono::nanoseconds idle_timeout,
                        std::size_t max_threads)
@@ -265,7 +237,7 @@ std::string describe_panic(TaskId id, const std::exception_ptr& failure) {
         std::rethrow_exception(failure);
     } catch (const std::exception& e) {
         out += " with message ";
-        append_quoted(out, e.what());
+        append_debug_quoted(out, e.what());
     } catch (...) {
     }
     return out;
