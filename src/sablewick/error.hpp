@@ -22,7 +22,8 @@ public:
     Kind kind() const noexcept { return kind_; }
     const std::string& payload() const noexcept { return payload_; }
 
-    // Fixed prefix followed by the payload, unchanged.
+    // Fixed prefix followed by the payload, unchanged. The prefixes are
+    // fixed interface texts.
     std::string message() const {
         const char* prefix = kind_ == Kind::InvalidCondition ? "Invalid condition: "
                                                              : "Deserialization error: ";

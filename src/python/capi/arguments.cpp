@@ -7,6 +7,8 @@
 
 namespace sablewick::py::capi {
 
+// The messages built here are fixed interface texts (arguments.hpp).
+
 namespace {
 
 void raise_type_error(const std::string& message) {

@@ -16,7 +16,8 @@ struct Signature {
 };
 
 // Fills out[0..count) with borrowed references (nullptr where not given).
-// Returns false with TypeError set, using the messages:
+// Returns false with TypeError set, using the messages (fixed interface
+// texts, word for word pyo3's, "1 required positional argument" included):
 //   "f() missing 1 required positional argument: 'a'" ('a' and 'b'; 'a', 'b', and 'c')
 //   "f() takes from 1 to 2 positional arguments but 3 were given"
 //   "f() takes 2 positional arguments but 3 were given" (all required; "was" for 1)
@@ -26,7 +27,8 @@ bool bind_arguments(const Signature& signature, PyObject* const* args, Py_ssize_
                     PyObject* kwnames, PyObject** out);
 
 // If the pending exception is exactly TypeError, replaces it by
-// TypeError("argument '<name>': <text>") whose __cause__ is the original.
+// TypeError("argument '<name>': <text>") whose __cause__ is the original
+// (a fixed interface text, as pyo3 words it).
 // Other pending exceptions are left as they are.
 void prefix_argument_error(const char* name);
 

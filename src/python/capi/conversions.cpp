@@ -36,6 +36,7 @@ void raise_cast_error(PyObject* value, const char* target) {
         qualname = PyRef::steal(PyUnicode_FromString(Py_TYPE(value)->tp_name));
         if (!qualname) return;
     }
+    // Fixed interface text (pyo3's cast error).
     PyRef message = PyRef::steal(
         PyUnicode_FromFormat("'%U' object cannot be cast as '%s'", qualname.get(), target));
     if (message) PyErr_SetObject(PyExc_TypeError, message.get());
@@ -46,6 +47,7 @@ std::optional<std::int32_t> to_i32(PyObject* value) {
     const long wide = PyLong_AsLong(value);
     if (wide == -1 && PyErr_Occurred()) return std::nullopt;
     if (wide < INT32_MIN || wide > INT32_MAX) {
+        // Fixed interface text (pyo3's).
         PyErr_SetString(PyExc_OverflowError, "out of range integral type conversion attempted");
         return std::nullopt;
     }
@@ -98,6 +100,7 @@ std::optional<bool> to_bool(PyObject* value) {
         }
         PyRef shown = PyRef::steal(PyObject_Str(reinterpret_cast<PyObject*>(type)));
         if (!shown) return std::nullopt;
+        // Fixed interface text (pyo3's).
         PyRef message = PyRef::steal(PyUnicode_FromFormat(
             "object of type '%U' does not define a '__bool__' conversion", shown.get()));
         if (message) PyErr_SetObject(PyExc_TypeError, message.get());
@@ -121,6 +124,7 @@ bool to_string(PyObject* value, std::string& out) {
 
 bool check_sequence_not_str(PyObject* value) {
     if (PyUnicode_Check(value)) {
+        // Fixed interface text (pyo3's).
         PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
         return false;
     }

@@ -14,6 +14,9 @@
 
 namespace sablewick::py::capi {
 
+// The messages are fixed interface texts: pyo3's conversion errors, word for
+// word, which hosts match on.
+
 // TypeError "'<qualname of type(value)>' object cannot be cast as '<target>'".
 void raise_cast_error(PyObject* value, const char* target);
 

@@ -4,8 +4,8 @@ namespace sablewick::py::capi {
 
 int DictWalk::next(PyRef& key, PyRef& value) {
     if (PyDict_GET_SIZE(dict_.get()) != size_ || yielded_ > size_) {
-        // The module's own choice of error for a dict that host code changed
-        // while it was read.
+        // Fixed interface text: the module's own choice for a dict that host
+        // code changed while it was read (README, Choices of its own).
         PyErr_SetString(PyExc_RuntimeError, "dictionary changed size during iteration");
         return -1;
     }

@@ -97,7 +97,9 @@ std::optional<std::string> to_text(PyObject* value);
 
 // Map-key rule of the integer-keyed collections: int32 first, else a str
 // holding an optional sign and ASCII digits in range; else ValueError with
-// `prefix` followed by the key text (a non-str key: cast error 'str').
+// `prefix` followed by the key text (a non-str key: cast error 'str'). The
+// prefixes ("Invalid talent id: " and the like, in the loaders) are fixed
+// interface texts.
 std::optional<std::int32_t> resolve_map_key(PyObject* key, const char* prefix);
 
 // Loads an integer-keyed collection: walks `dict` in insertion order,

@@ -25,6 +25,7 @@ PyRef collection(PyObject* config, PyObject* name) {
     PyObject* found = PyDict_GetItemWithError(config, name);
     if (!found) {
         if (!PyErr_Occurred()) {
+            // Fixed interface text: "Deserialization error: talents not found".
             const std::string message =
                 SablewickError::deserialization(std::string(PyUnicode_AsUTF8(name)) + " not found")
                     .message();
@@ -104,6 +105,8 @@ PyObject* is_config_initialized(PyObject*, PyObject*) {
 
 }  // namespace
 
+// The docstrings are fixed interface texts, compared byte for byte by hosts
+// and tests: the wording ("the bot", "cached in native memory") stays.
 PyMethodDef init_config_definition = {
     "init_config",
     as_cfunction(guarded<init_config>),

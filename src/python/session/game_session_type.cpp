@@ -199,6 +199,9 @@ void session_dealloc(PyObject* self) {
     Py_DECREF(type);  // instances of a heap type hold a reference to it
 }
 
+// The class's, methods' and properties' docstrings are fixed interface
+// texts, compared byte for byte: "PyClass", "lazily accessed" and the rest
+// stay as they are.
 constexpr const char kClassDoc[] =
     "GameSession: a stateful session that holds the simulation results in native memory\n"
     "\n"
@@ -271,7 +274,8 @@ PyType_Slot session_slots[] = {
     {0, nullptr},
 };
 
-// Not a base type, no __dict__, no weak references, no constructor.
+// Not a base type, no __dict__, no weak references, no constructor. The
+// qualified name is a fixed interface text: it gives __module__.
 PyType_Spec session_spec = {
     "sablewick_core.GameSession",
     static_cast<int>(sizeof(GameSessionObject)),

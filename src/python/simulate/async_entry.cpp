@@ -34,6 +34,9 @@ using namespace capi;
 
 namespace {
 
+// Fixed interface text, compared byte for byte: the lines on Tokio's
+// spawn_blocking and the `py` interpreter token stay, though no Tokio runs
+// here and `py` is no parameter.
 constexpr const char kDoc[] =
     "simulate_async(talent_ids, properties, achieved_ids, tms=0, aevt=None, atlt=None, "
     "cachv=0)\n"

@@ -90,6 +90,7 @@ void deliver(Outcome& outcome) {
     if (outcome.session) {
         value = PyRef::steal(session::wrap_game_session(std::move(*outcome.session)));
     } else {
+        // Fixed interface text, followed by the pool's (runtime/pool.hpp).
         PyRef message = PyRef::steal(
             PyUnicode_FromFormat("Simulation task panicked: %s", outcome.panic.c_str()));
         if (message) value = PyRef::steal(PyObject_CallOneArg(PyExc_RuntimeError, message.get()));

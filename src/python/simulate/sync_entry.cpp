@@ -14,6 +14,8 @@ using namespace capi;
 
 namespace {
 
+// Fixed interface text, compared byte for byte: "fast version using cached
+// config" stays.
 constexpr const char kDoc[] =
     "simulate_full_life(talent_ids, properties, achieved_ids, tms=0, aevt=None, atlt=None, "
     "cachv=0)\n"

@@ -17,6 +17,8 @@ using ast::Operator;
 
 namespace {
 
+// The parser's messages are fixed interface texts, as are the tokenizer's,
+// the cache's and the one-pass compiler's, which give the same words.
 SablewickError failure(std::string message) { return SablewickError::invalid_condition(std::move(message)); }
 
 struct Sign {

@@ -67,6 +67,7 @@ int start_named_thread(void* (*entry)(void*), void* argument) {
     return 0;
 }
 
+// Fixed interface text (pool.hpp).
 std::string spawn_error_text(int error) {
     char buffer[256];
     // GNU strerror_r returns the text (maybe not in buffer).
@@ -160,6 +161,7 @@ __attribute__((no_sanitize("null"))) void ThreadPool::work(bool kept) {
     }
 }
 
+// The refusals are fixed interface texts, the runtime's words (pool.hpp).
 std::expected<std::size_t, std::string> keep_alive_from(const char* value, std::size_t cpus) {
     if (value == nullptr) return cpus;
     const std::string variable = "\"" + std::string(kWorkerThreadsVariable) + "\"";
@@ -230,6 +232,7 @@ std::expected<ThreadPool*, std::string> process_pool(bool* created) {
 
 ThreadPool* existing_process_pool() noexcept { return the_pool.load(std::memory_order_acquire); }
 
+// Fixed interface text (pool.hpp).
 std::string describe_panic(TaskId id, const std::exception_ptr& failure) {
     std::string out = "task " + std::to_string(id) + " panicked";
     if (!failure) return out;

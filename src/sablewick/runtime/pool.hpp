@@ -34,6 +34,9 @@ inline constexpr std::size_t kThreadStackBytes = std::size_t{8} << 20;
 // the host's own threads come first; the kept threads run at the starting
 // thread's priority, and they are the ones that remain after an idle spell.
 inline constexpr int kThreadNiceIncrement = 10;
+// Fixed interface texts: the thread name and the variable keep the names of
+// the runtime hosts know (tools and settings look for them), and the
+// messages below keep that runtime's wording, though no Tokio runs here.
 // The kernel keeps the first 15 bytes: "tokio-runtime-w".
 inline constexpr const char* kThreadName = "tokio-runtime-worker";
 // Names the keep-alive count; read once, when the process pool is created.
@@ -101,13 +104,13 @@ private:
 // Starts a detached thread of the pool's stack size and name running
 // entry(argument). 0, or the error number of pthread_create.
 int start_named_thread(void* (*entry)(void*), void* argument);
-// The runtime's words for a thread that could not be started:
+// The runtime's words for a thread that could not be started (fixed):
 // "OS can't spawn worker thread: <strerror> (os error N)".
 std::string spawn_error_text(int error);
 
 // Keep-alive count from the variable's text: `cpus` when unset, else a
 // positive decimal integer (an optional '+', capped at kMaxThreads). Any
-// other text is refused with the runtime's own description, e.g.
+// other text is refused with the runtime's own description (fixed), e.g.
 // "TOKIO_WORKER_THREADS" must be usize, error: invalid digit found in string, value: 4x
 std::expected<std::size_t, std::string> keep_alive_from(const char* value, std::size_t cpus);
 // Processors this process may run on (at least 1).
@@ -129,7 +132,7 @@ std::expected<ThreadPool*, std::string> process_pool(bool* created = nullptr);
 // The process-wide pool if it was created (in this process), else nullptr.
 ThreadPool* existing_process_pool() noexcept;
 
-// The runtime's description of a job that ended without a result:
+// The runtime's description of a job that ended without a result (fixed):
 // `task 17 panicked with message "std::bad_alloc"`, or `task 17 panicked`
 // when the failure carries no text.
 std::string describe_panic(TaskId id, const std::exception_ptr& failure);
