@@ -1,7 +1,7 @@
 #pragma once
 // The background thread pool that asynchronous simulations run on. No Python
-// in here: the bridge to asyncio lives in async_bridge.cpp and
-// async_completer.cpp; pool threads never take the interpreter lock.
+// in here: the bridge to asyncio is the module's (src/python/simulate/bridge
+// and completer); pool threads never take the interpreter lock.
 //
 // Threads are raw pthreads (a job that ends its thread with pthread_exit
 // leaves the pool intact), started on demand up to the pool's limit; further
