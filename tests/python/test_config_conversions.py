@@ -6,25 +6,8 @@ import collections
 import pytest
 
 import sablewick_core as core
-from conftest import (
-    Record,
-    event,
-    first_line,
-    life,
-    load_error,
-    make_config,
-    one_year_config,
-    talent,
-    ending_event,
-)
-
-
-class Index:
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        return self.value
+from builders import Index, Record, ending_event, event, make_config, one_year_config, talent
+from running import first_line, life, load_error
 
 
 class Raising:

@@ -7,17 +7,8 @@ import time
 import pytest
 
 import sablewick_core as core
-from conftest import (
-    event,
-    first_line,
-    level,
-    life,
-    load_error,
-    make_config,
-    one_year_config,
-    run_python,
-    talent,
-)
+from builders import event, level, make_config, one_year_config, talent
+from running import first_line, life, load_error, run_python
 
 
 def test_fresh_process_has_no_configuration_until_a_load_succeeds():
@@ -30,8 +21,9 @@ def test_fresh_process_has_no_configuration_until_a_load_succeeds():
         "    print(e)\n"
         "print(c.is_config_initialized())\n"
         "c.init_config({k: {} for k in ('talents', 'events', 'ages', 'achievements', 'judge')})\n"
-        "print(c.is_config_initialized())\n"
-    )
+        "print(c.is_config_initialized())\n",
+        timeout=60,
+    ).stdout
     assert out.splitlines() == ["False", "Deserialization error: talents not found", "False", "True"]
 
 

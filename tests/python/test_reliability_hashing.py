@@ -6,16 +6,14 @@ plain hash load about as fast as plain keys.
 """
 
 import random
-import subprocess
-import sys
-import textwrap
 import time
 
 import pytest
 
 import sablewick_core as core
+from running import run_python
 
-ORDER_SCRIPT = textwrap.dedent("""
+ORDER_SCRIPT = """
     import os, sys
     import sablewick_core as core
 
@@ -50,14 +48,11 @@ ORDER_SCRIPT = textwrap.dedent("""
         print(child)
     else:
         print(repr(order()))
-""")
+"""
 
 
 def orders(mode):
-    done = subprocess.run([sys.executable, "-c", ORDER_SCRIPT, mode], capture_output=True,
-                          text=True, timeout=120, check=False)
-    assert done.returncode == 0, done.stderr[-3000:]
-    return done.stdout.split("\n")[:-1]
+    return run_python(ORDER_SCRIPT, mode).stdout.split("\n")[:-1]
 
 
 def test_achievement_order_differs_between_processes():

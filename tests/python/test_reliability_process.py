@@ -6,11 +6,11 @@ a process that exits with lives running or queued ends with status 0.
 """
 
 import os
-import subprocess
-import sys
 import textwrap
 
 import pytest
+
+from running import run_python
 
 SANITIZED = bool(os.environ.get("SABLEWICK_SANITIZED"))
 FATAL = ("Fatal Python error", "Segmentation fault", "AddressSanitizer", "runtime error:",
@@ -59,13 +59,8 @@ FORK_WHILE_BUSY = pytest.mark.skipif(SANITIZED, reason="the sanitizer's allocato
 DAEMON_UNWIND = pytest.mark.skipif(SANITIZED, reason="forced unwind confuses the sanitizer's stack map")
 
 
-def run(body, timeout=120):
-    done = subprocess.run([sys.executable, "-c", PRELUDE + textwrap.dedent(body)],
-                          capture_output=True, text=True, timeout=timeout, check=False)
-    for marker in FATAL:
-        assert marker not in done.stderr, done.stderr[-3000:]
-    assert done.returncode == 0, f"status {done.returncode}\n{done.stderr[-3000:]}"
-    return done
+def run(body, *args, timeout=120):
+    return run_python(PRELUDE + textwrap.dedent(body), *args, timeout=timeout, forbidden=FATAL)
 
 
 def test_forked_children_never_repeat_the_parents_lives():
@@ -237,11 +232,7 @@ DAEMONS_IN_HOST_CODE = """
 @DAEMON_UNWIND
 @pytest.mark.parametrize("delay", ["0.05", "0.1", "0.2", "0.3", "0.4", "0.5"])
 def test_exit_while_daemon_threads_run_host_code_inside_the_module(delay):
-    done = subprocess.run([sys.executable, "-c", PRELUDE + textwrap.dedent(DAEMONS_IN_HOST_CODE), delay],
-                          capture_output=True, text=True, timeout=120, check=False)
-    for marker in FATAL:
-        assert marker not in done.stderr, done.stderr[-3000:]
-    assert done.returncode == 0, f"status {done.returncode}\n{done.stderr[-3000:]}"
+    run(DAEMONS_IN_HOST_CODE, delay)
 
 
 @pytest.mark.parametrize("body", [pytest.param(body, id=name, marks=[DAEMON_UNWIND] if "daemon" in name else [])
