@@ -60,12 +60,15 @@ class Record:
 
 
 class Index:
-    """An int-like host value, read through __index__."""
+    """An int-like host value: __index__ returns `value`, or raises it when
+    it is an exception."""
 
     def __init__(self, value):
         self.value = value
 
     def __index__(self):
+        if isinstance(self.value, BaseException):
+            raise self.value
         return self.value
 
 
@@ -97,6 +100,17 @@ def years_config(years, grade_of=lambda age: age % 4):
               for a in range(max(years, 1))}
     ages = {a: {"age": a, "events": [(1000 + a, 1.0)]} for a in range(max(years, 1))}
     return make_config(talents={END_TALENT: end}, events=events, ages=ages)
+
+
+def slow_config(talents=50_000):
+    """A life that runs to the year bound, testing every talent's condition
+    each year (none ever holds). Simulate it with talent ids slow_ids()."""
+    return make_config(talents={i: talent(i, description="never", condition=f"(AGE<-5)&(CHR>{i})")
+                                for i in range(1, talents + 1)})
+
+
+def slow_ids(talents=50_000):
+    return list(range(1, talents + 1))
 
 
 def judged_config(judge):
@@ -145,21 +159,18 @@ def story_config():
         1: {"age": 1, "events": [(12, 5.0), (11, 1.0)]},  # 12 is no_random
         2: {"age": 2, "events": [(13, 1.0)]},
     }
-    achievements = {
-        100: achievement(100, name="Head Start", description="Head Start unlocked", grade=1,
-                         opportunity="START", condition="STR>=3"),
-        101: achievement(101, name="Seafarer", description="Seafarer unlocked", grade=2,
-                         opportunity="trajectory", condition="EVT?[12]"),
-        102: achievement(102, name="Scholar", description="Scholar unlocked", grade=3,
-                         opportunity="SUMMARY", condition="HINT>=8"),
-        # passed in as already achieved
-        103: achievement(103, name="Known", description="Known unlocked", grade=0,
-                         opportunity="START", condition=""),
-        104: achievement(104, name="Unreachable", description="Unreachable unlocked", grade=0,
-                         opportunity="END", condition=""),
-        105: achievement(105, name="Broken", description="Broken unlocked", grade=0,
-                         opportunity="TRAJECTORY", condition="AGE >= 0"),
+    # id: name, grade, opportunity, condition
+    unlocked = {
+        100: ("Head Start", 1, "START", "STR>=3"),
+        101: ("Seafarer", 2, "trajectory", "EVT?[12]"),
+        102: ("Scholar", 3, "SUMMARY", "HINT>=8"),
+        103: ("Known", 0, "START", ""),  # passed in as already achieved
+        104: ("Unreachable", 0, "END", ""),
+        105: ("Broken", 0, "TRAJECTORY", "AGE >= 0"),
     }
+    achievements = {aid: achievement(aid, name=name, description=name + " unlocked", grade=grade,
+                                     opportunity=opportunity, condition=condition)
+                    for aid, (name, grade, opportunity, condition) in unlocked.items()}
     judge = {
         "HCHR": [level(0, 0, "Plain"), level(6, 2, "Charming")],
         "HINT": [level(9, 3, "Genius"), level(0, 1, "Bright")],

@@ -5,6 +5,7 @@ own, and a test that needs a process of its own (nothing loaded yet, a pool
 or cache of its own, a fork or an exit) runs its code with run_python.
 """
 
+import os
 import pathlib
 import subprocess
 import sys
@@ -13,6 +14,8 @@ import textwrap
 import pytest
 
 import sablewick_core as core
+
+HELPERS = str(pathlib.Path(__file__).resolve().parent)
 
 
 def life(config, talent_ids=(), **kwargs):
@@ -35,10 +38,14 @@ def load_error(*args, **kwargs):
 def run_python(program, *args, timeout=120, env=None, forbidden=()):
     """Runs `program` in a fresh interpreter with `args` as sys.argv[1:].
 
-    `program` is source text (dedented, run with -c) or the Path of a script.
-    The run must end with status 0 within `timeout` seconds, and its stderr
-    hold none of the texts in `forbidden`; returns the completed process.
+    `program` is source text (dedented, run with -c) or the Path of a script;
+    it can import the helpers of this folder (builders, running). `env`
+    replaces the environment. The run must end with status 0 within
+    `timeout` seconds, and its stderr hold none of the texts in `forbidden`;
+    returns the completed process.
     """
+    env = dict(os.environ if env is None else env)
+    env["PYTHONPATH"] = os.pathsep.join(filter(None, [HELPERS, env.get("PYTHONPATH")]))
     if isinstance(program, pathlib.Path):
         command = [sys.executable, str(program), *args]
     else:

@@ -7,7 +7,7 @@ import time
 import pytest
 
 import sablewick_core as core
-from builders import event, level, make_config, one_year_config, talent
+from builders import Index, event, level, make_config, one_year_config, talent
 from running import first_line, life, load_error, run_python
 
 
@@ -212,22 +212,13 @@ def test_ten_megabyte_condition_loads_quickly():
 
 
 def test_hostile_values_fail_cleanly():
-    class BadIndex:
-        def __init__(self, result):
-            self.result = result
-
-        def __index__(self):
-            if isinstance(self.result, Exception):
-                raise self.result
-            return self.result
-
     deep = []
     for _ in range(100_000):
         deep = [deep]
     cases = [
-        (talent(BadIndex(2**100)), OverflowError, "Python int too large to convert to C long"),
-        (talent(BadIndex("1")), TypeError, "__index__ returned non-int (type str)"),
-        (talent(BadIndex(KeyError("inner"))), KeyError, "'inner'"),
+        (talent(Index(2**100)), OverflowError, "Python int too large to convert to C long"),
+        (talent(Index("1")), TypeError, "__index__ returned non-int (type str)"),
+        (talent(Index(KeyError("inner"))), KeyError, "'inner'"),
         (talent(exclude=deep), TypeError, "'list' object cannot be interpreted as an integer"),
         (talent(name=deep), TypeError, "'list' object cannot be cast as 'str'"),
     ]

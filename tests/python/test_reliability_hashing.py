@@ -11,6 +11,7 @@ import time
 import pytest
 
 import sablewick_core as core
+from builders import make_config
 from running import run_python
 
 ORDER_SCRIPT = """
@@ -79,13 +80,11 @@ def wrap32(value):
 
 
 def talents_keyed(keys):
-    return {"talents": {k: {"id": k, "name": "t", "description": "d"} for k in keys},
-            "events": {}, "ages": {}, "achievements": {}, "judge": {}}
+    return make_config(talents={k: {"id": k, "name": "t", "description": "d"} for k in keys})
 
 
 def judge_keyed(keys):
-    return {"talents": {}, "events": {}, "ages": {}, "achievements": {},
-            "judge": {k: [] for k in keys}}
+    return make_config(judge={k: [] for k in keys})
 
 
 # libstdc++'s std::hash of a string: 64-bit MurmurHash2 with a fixed seed.

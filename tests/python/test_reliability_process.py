@@ -22,25 +22,22 @@ FATAL = ("Fatal Python error", "Segmentation fault", "AddressSanitizer", "runtim
 PRELUDE = textwrap.dedent("""
     import asyncio, os, signal, sys, threading, time
     import sablewick_core as core
+    from builders import END_TALENT, event, make_config, mortal, slow_config, slow_ids
 
     def drawn_config():
-        end = {"id": 900, "name": "End", "description": "end", "condition": "AGE>=9",
-               "effect": {"LIF": -1}}
-        events = {i: {"id": i, "event": f"e{i}"} for i in range(64)}
+        events = {i: event(i) for i in range(64)}
         ages = {a: {"age": a, "events": [(i, 1.0) for i in range(64)]} for a in range(10)}
-        return {"talents": {900: end}, "events": events, "ages": ages,
-                "achievements": {}, "judge": {}}
+        return make_config(talents={END_TALENT: mortal(condition="AGE>=9")}, events=events,
+                           ages=ages)
 
     def fingerprint(lives=20):
         return tuple(tuple(core.simulate_full_life([900], {}, set()).get_triggered_events())
                      for _ in range(lives))
 
-    def long_config(talents=300):
-        talents = {i: {"id": i, "name": f"t{i}", "description": "never",
-                       "condition": f"(AGE<-5)&(CHR>{i})"} for i in range(1, talents + 1)}
-        return {"talents": talents, "events": {}, "ages": {}, "achievements": {}, "judge": {}}
+    def long_config():
+        return slow_config(300)
 
-    LONG_IDS = list(range(1, 301))
+    LONG_IDS = slow_ids(300)
 
     def async_life(*args):
         async def life():
@@ -210,8 +207,7 @@ DAEMONS_IN_HOST_CODE = """
 
     def loader():
         while True:
-            core.init_config({"talents": {i: Talent(i) for i in range(200)}, "events": {},
-                              "ages": {}, "achievements": {}, "judge": {}})
+            core.init_config(make_config(talents={i: Talent(i) for i in range(200)}))
 
     def simulator():
         while True:
