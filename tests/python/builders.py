@@ -59,6 +59,20 @@ class Record:
         self.__dict__.update(fields)
 
 
+class LoudDict(dict):
+    """A dict whose own look-ups fail the test: the loader must read dicts,
+    subclasses included, by the plain dict look-up."""
+
+    def __getitem__(self, key):
+        raise AssertionError("subclass item access used")
+
+    def __missing__(self, key):
+        raise AssertionError("subclass __missing__ used")
+
+    def get(self, key, default=None):
+        raise AssertionError("subclass get used")
+
+
 class Index:
     """An int-like host value: __index__ returns `value`, or raises it when
     it is an exception."""

@@ -6,7 +6,16 @@ import collections
 import pytest
 
 import sablewick_core as core
-from builders import Index, Record, ending_event, event, make_config, one_year_config, talent
+from builders import (
+    Index,
+    LoudDict,
+    Record,
+    ending_event,
+    event,
+    make_config,
+    one_year_config,
+    talent,
+)
 from running import first_line, life, load_error
 
 
@@ -42,15 +51,8 @@ def test_required_field_failures(record, kind, message):
 
 
 def test_dict_record_ignores_subclass_item_access():
-    class Loud(dict):
-        def __getitem__(self, key):
-            raise AssertionError("used")
-
-        def __missing__(self, key):
-            raise AssertionError("used")
-
-    assert core.init_config(talents(Loud(talent()))) is None
-    error = load_error(talents(Loud(name="n", description="d")))
+    assert core.init_config(talents(LoudDict(talent()))) is None
+    error = load_error(talents(LoudDict(name="n", description="d")))
     assert type(error) is KeyError
 
 
