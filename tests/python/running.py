@@ -39,7 +39,7 @@ def run_python(program, *args, timeout=120, env=None, forbidden=()):
     """Runs `program` in a fresh interpreter with `args` as sys.argv[1:].
 
     `program` is source text (dedented, run with -c) or the Path of a script;
-    it can import the helpers of this folder (builders, running). `env`
+    it can import the helpers of this folder (builders, pool). `env`
     replaces the environment. The run must end with status 0 within
     `timeout` seconds, and its stderr hold none of the texts in `forbidden`;
     returns the completed process.

@@ -14,7 +14,7 @@ import time
 import pytest
 
 import sablewick_core as core
-from builders import END_TALENT, ending_event, event, make_config, mortal, talent
+from builders import END_TALENT, ending_event, event, make_config, mortal, one_year_config, talent
 from running import run_python
 
 MAX_YEARS = 1000
@@ -35,15 +35,14 @@ def timed(fn):
     return result
 
 
-def one_year(**collections):
-    """Year 0 draws event 1; talent 900 ends the life at the end of that year."""
-    return make_config(talents={END_TALENT: mortal(condition="AGE>=0")},
-                       ages={0: {"age": 0, "events": [(1, 1.0)]}}, **collections)
+def first_year(event_1):
+    """Year 0 draws `event_1`; talent 900 ends the life at the end of that year."""
+    return one_year_config(talents={END_TALENT: mortal(condition="AGE>=0")}, events={1: event_1})
 
 
 def gated_config(include):
     """Year 0 may draw event 1, "Chosen.", only when `include` holds (or does not parse)."""
-    return one_year(events={1: event(1, event="Chosen.", include=include)})
+    return first_year(event(1, event="Chosen.", include=include))
 
 
 def chosen(include):
@@ -111,8 +110,8 @@ def test_ten_megabyte_conditions(expression, holds):
 
 
 def test_an_event_branching_to_itself_stops_after_the_chain_bound():
-    core.init_config(one_year(events={1: event(1, event="Echo.", effect={"CHR": 1},
-                                               branch=[{"condition": "AGE>-1", "event_id": 1}])}))
+    core.init_config(first_year(event(1, event="Echo.", effect={"CHR": 1},
+                                      branch=[{"condition": "AGE>-1", "event_id": 1}])))
     session = timed(lambda: core.simulate_full_life([900], {"CHR": 0}, set()))
     year = session.get_year(0)
     # Every step keeps its line and its effect, the last one included.
