@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "forked_child.hpp"
 #include "sablewick/containers.hpp"
 #include "sablewick/hashing/keyed_hash.hpp"
 #include "sablewick/hashing/siphash.hpp"
@@ -112,23 +110,8 @@ TEST(KeyedHash, EachMapDrawsItsOwnKeys) {
 // must not take the keys its parent's next maps will take.
 TEST(KeyedHash, ForkedChildDrawsFreshKeys) {
     fresh_hash_keys();  // this thread's seed exists before the fork
-    int pipe_fds[2];
-    ASSERT_EQ(pipe(pipe_fds), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        const HashKeys keys = fresh_hash_keys();
-        const bool sent = write(pipe_fds[1], &keys, sizeof keys) == static_cast<ssize_t>(sizeof keys);
-        _exit(sent ? 0 : 1);
-    }
-    close(pipe_fds[1]);
     HashKeys from_child;
-    const ssize_t got = read(pipe_fds[0], &from_child, sizeof from_child);
-    close(pipe_fds[0]);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    ASSERT_EQ(got, static_cast<ssize_t>(sizeof from_child));
+    ASSERT_NO_FATAL_FAILURE(forked_child::read_value(from_child, [] { return fresh_hash_keys(); }));
     const HashKeys next = fresh_hash_keys();
     EXPECT_NE(from_child.k1, next.k1);
 }

@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <array>
 #include <cstdint>
 #include <set>
 
+#include "forked_child.hpp"
 #include "sablewick/random.hpp"
 
 namespace {
@@ -28,24 +26,14 @@ TEST(ThreadRandom, UnitValuesLieInHalfOpenInterval) {
 TEST(ThreadRandom, ForkedChildDoesNotRepeatItsParent) {
     auto& random = sablewick::thread_random();
     random.next_u64();  // the generator exists before the fork
-    int pipe_fds[2];
-    ASSERT_EQ(pipe(pipe_fds), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    std::array<std::uint64_t, 4> draws{};
-    if (child == 0) {
+    using Draws = std::array<std::uint64_t, 4>;
+    Draws from_child{};
+    ASSERT_NO_FATAL_FAILURE(forked_child::read_value(from_child, [] {
+        Draws draws{};
         for (auto& x : draws) x = sablewick::thread_random().next_u64();
-        const bool sent = write(pipe_fds[1], draws.data(), sizeof draws) == static_cast<ssize_t>(sizeof draws);
-        _exit(sent ? 0 : 1);
-    }
-    close(pipe_fds[1]);
-    std::array<std::uint64_t, 4> from_child{};
-    const ssize_t got = read(pipe_fds[0], from_child.data(), sizeof from_child);
-    close(pipe_fds[0]);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    ASSERT_EQ(got, static_cast<ssize_t>(sizeof from_child));
+        return draws;
+    }));
+    Draws draws{};
     for (auto& x : draws) x = random.next_u64();
     EXPECT_NE(draws, from_child);
 }

@@ -6,7 +6,7 @@ import ctypes
 import pytest
 
 import sablewick_core as core
-from conftest import make_config, one_year_config
+from builders import Index, make_config, one_year_config
 
 CONFIG = make_config()
 
@@ -121,11 +121,6 @@ def test_is_config_initialized_takes_no_arguments():
         core.is_config_initialized(1)
 
 
-class Index:
-    def __index__(self):
-        return 0
-
-
 @pytest.mark.parametrize(
     "value, kind, message",
     [
@@ -138,7 +133,7 @@ class Index:
 def test_unsigned_argument_conversion(value, kind, message):
     core.init_config(one_year_config())
     session = core.simulate_full_life([], {"LIF": 1}, set())
-    assert session.get_year(Index()) == session.get_year(0)
+    assert session.get_year(Index(0)) == session.get_year(0)
     with pytest.raises(kind) as info:
         session.get_year(value)
     assert str(info.value) == message

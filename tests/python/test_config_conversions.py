@@ -6,25 +6,17 @@ import collections
 import pytest
 
 import sablewick_core as core
-from conftest import (
+from builders import (
+    Index,
+    LoudDict,
     Record,
+    ending_event,
     event,
-    first_line,
-    life,
-    load_error,
     make_config,
     one_year_config,
     talent,
-    ending_event,
 )
-
-
-class Index:
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        return self.value
+from running import first_line, life, load_error
 
 
 class Raising:
@@ -59,15 +51,8 @@ def test_required_field_failures(record, kind, message):
 
 
 def test_dict_record_ignores_subclass_item_access():
-    class Loud(dict):
-        def __getitem__(self, key):
-            raise AssertionError("used")
-
-        def __missing__(self, key):
-            raise AssertionError("used")
-
-    assert core.init_config(talents(Loud(talent()))) is None
-    error = load_error(talents(Loud(name="n", description="d")))
+    assert core.init_config(talents(LoudDict(talent()))) is None
+    error = load_error(talents(LoudDict(name="n", description="d")))
     assert type(error) is KeyError
 
 

@@ -7,32 +7,24 @@ import signal
 import pytest
 
 import sablewick_core as core
-from conftest import (
+from builders import (
+    PURPLE,
+    WHITE,
+    Index,
     Record,
     achievement,
     ending_event,
     event,
-    first_line,
     level,
-    life,
-    load_error,
     make_config,
     one_year_config,
     talent,
 )
+from running import first_line, life, load_error
 
-WHITE, PURPLE = "\u26aa", "\U0001f7e3"
 NOT_A_SEQUENCE = "'int' object cannot be cast as 'Sequence'"
 NOT_AN_INT = "'str' object cannot be interpreted as an integer"
 TOO_SHORT = "Event entry must have at least 2 elements [event_id, weight]"
-
-
-class Index:
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        return self.value
 
 
 class FailsAtThird:

@@ -7,17 +7,8 @@ import time
 import pytest
 
 import sablewick_core as core
-from conftest import (
-    event,
-    first_line,
-    level,
-    life,
-    load_error,
-    make_config,
-    one_year_config,
-    run_python,
-    talent,
-)
+from builders import Index, LoudDict, event, level, make_config, one_year_config, talent
+from running import first_line, life, load_error, run_python
 
 
 def test_fresh_process_has_no_configuration_until_a_load_succeeds():
@@ -30,8 +21,9 @@ def test_fresh_process_has_no_configuration_until_a_load_succeeds():
         "    print(e)\n"
         "print(c.is_config_initialized())\n"
         "c.init_config({k: {} for k in ('talents', 'events', 'ages', 'achievements', 'judge')})\n"
-        "print(c.is_config_initialized())\n"
-    )
+        "print(c.is_config_initialized())\n",
+        timeout=60,
+    ).stdout
     assert out.splitlines() == ["False", "Deserialization error: talents not found", "False", "True"]
 
 
@@ -79,14 +71,7 @@ def test_other_keys_are_never_looked_at():
 
 
 def test_top_level_look_up_ignores_dict_subclass_overrides():
-    class Loud(dict):
-        def __getitem__(self, key):
-            raise AssertionError("subclass item access used")
-
-        def get(self, key, default=None):
-            raise AssertionError("subclass get used")
-
-    assert core.init_config(Loud(make_config())) is None
+    assert core.init_config(LoudDict(make_config())) is None
 
 
 def test_reload_replaces_and_failed_reload_keeps_the_configuration():
@@ -220,22 +205,13 @@ def test_ten_megabyte_condition_loads_quickly():
 
 
 def test_hostile_values_fail_cleanly():
-    class BadIndex:
-        def __init__(self, result):
-            self.result = result
-
-        def __index__(self):
-            if isinstance(self.result, Exception):
-                raise self.result
-            return self.result
-
     deep = []
     for _ in range(100_000):
         deep = [deep]
     cases = [
-        (talent(BadIndex(2**100)), OverflowError, "Python int too large to convert to C long"),
-        (talent(BadIndex("1")), TypeError, "__index__ returned non-int (type str)"),
-        (talent(BadIndex(KeyError("inner"))), KeyError, "'inner'"),
+        (talent(Index(2**100)), OverflowError, "Python int too large to convert to C long"),
+        (talent(Index("1")), TypeError, "__index__ returned non-int (type str)"),
+        (talent(Index(KeyError("inner"))), KeyError, "'inner'"),
         (talent(exclude=deep), TypeError, "'list' object cannot be interpreted as an integer"),
         (talent(name=deep), TypeError, "'list' object cannot be cast as 'str'"),
     ]

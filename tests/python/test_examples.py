@@ -1,10 +1,11 @@
 """The example game and its demo keep working."""
 
 import os
-import subprocess
+import pathlib
 import sys
 
 import sablewick_core as core
+from running import run_python
 
 EXAMPLES = os.path.join(os.path.dirname(__file__), "..", "..", "examples")
 sys.path.insert(0, EXAMPLES)
@@ -26,12 +27,7 @@ def test_example_lives_end_by_the_last_age():
 
 
 def test_demo_prints_a_life():
-    completed = subprocess.run(
-        [sys.executable, os.path.join(EXAMPLES, "demo.py"), "--seed", "1", "--pages"],
-        capture_output=True, text=True, timeout=120,
-    )
-    assert completed.returncode == 0, completed.stderr
-    out = completed.stdout
+    out = run_python(pathlib.Path(EXAMPLES, "demo.py"), "--seed", "1", "--pages").stdout
     assert "Age   0" in out
     assert "Lived " in out and "total score" in out
     assert "SUM" in out

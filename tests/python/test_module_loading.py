@@ -1,10 +1,8 @@
 """One module object per process, in one interpreter only."""
 
-import textwrap
-
 import pytest
 
-from conftest import run_python
+from running import run_python
 
 MODULE_IDENTITY = """
 import sys
@@ -53,10 +51,10 @@ def second_interpreter_available():
 
 
 def test_reimport_hands_out_the_one_module_object():
-    assert run_python(textwrap.dedent(MODULE_IDENTITY)) == "True\n"
+    assert run_python(MODULE_IDENTITY, timeout=60).stdout == "True\n"
 
 
 @pytest.mark.skipif(not second_interpreter_available(), reason="no _xxsubinterpreters")
 def test_a_second_interpreter_is_refused_and_the_first_keeps_working():
-    assert run_python(textwrap.dedent(SECOND_INTERPRETER)).splitlines() == [
+    assert run_python(SECOND_INTERPRETER, timeout=60).stdout.splitlines() == [
         "ImportError", "GameSession"]

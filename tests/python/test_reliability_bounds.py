@@ -9,14 +9,13 @@ the parser works without recursion, so long and deep texts simply parse.
 """
 
 import os
-import subprocess
-import sys
-import textwrap
 import time
 
 import pytest
 
 import sablewick_core as core
+from builders import END_TALENT, ending_event, event, make_config, mortal, one_year_config, talent
+from running import run_python
 
 MAX_YEARS = 1000
 MAX_CHAIN_STEPS = 256
@@ -36,21 +35,14 @@ def timed(fn):
     return result
 
 
-def end_talent():
-    # Fires in year 0 and ends the life at the end of that year.
-    return {"id": 900, "name": "End", "description": "The end.", "condition": "AGE>=0",
-            "effect": {"LIF": -1}}
+def first_year(event_1):
+    """Year 0 draws `event_1`; talent 900 ends the life at the end of that year."""
+    return one_year_config(talents={END_TALENT: mortal(condition="AGE>=0")}, events={1: event_1})
 
 
 def gated_config(include):
     """Year 0 may draw event 1, "Chosen.", only when `include` holds (or does not parse)."""
-    return {
-        "talents": {900: end_talent()},
-        "events": {1: {"id": 1, "event": "Chosen.", "include": include}},
-        "ages": {0: {"age": 0, "events": [(1, 1.0)]}},
-        "achievements": {},
-        "judge": {},
-    }
+    return first_year(event(1, event="Chosen.", include=include))
 
 
 def chosen(include):
@@ -98,39 +90,28 @@ TEN_MB_CONDITIONS = [
 def test_ten_megabyte_conditions(expression, holds):
     # In a fresh process: the cache keeps every text that parses for the
     # life of the process, and these would stay in the suite's.
-    code = textwrap.dedent(f"""
+    done = run_python(f"""
         import time
         import sablewick_core as core
         TEN_MB = {TEN_MB}
         text = {expression}
         assert len(text) >= TEN_MB - 8, len(text)
-        config = {{"talents": {{900: {end_talent()!r}}},
-                   "events": {{1: {{"id": 1, "event": "Chosen.", "include": text}}}},
-                   "ages": {{0: {{"age": 0, "events": [(1, 1.0)]}}}},
-                   "achievements": {{}}, "judge": {{}}}}
+        config = {gated_config(None)!r}
+        config["events"][1]["include"] = text
         start = time.perf_counter()
         core.init_config(config)
         session = core.simulate_full_life([900], {{"CHR": 3}}, set())
         elapsed = time.perf_counter() - start
         print(elapsed, "Chosen." in session.get_year(0)["display_text"])
     """)
-    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
-    assert done.returncode == 0, done.stderr[-2000:]
     elapsed, drawn = done.stdout.split()
     assert float(elapsed) < BUDGET, f"took {float(elapsed):.3f} s"
     assert drawn == str(holds)
 
 
 def test_an_event_branching_to_itself_stops_after_the_chain_bound():
-    config = {
-        "talents": {900: end_talent()},
-        "events": {1: {"id": 1, "event": "Echo.", "effect": {"CHR": 1},
-                       "branch": [{"condition": "AGE>-1", "event_id": 1}]}},
-        "ages": {0: {"age": 0, "events": [(1, 1.0)]}},
-        "achievements": {},
-        "judge": {},
-    }
-    core.init_config(config)
+    core.init_config(first_year(event(1, event="Echo.", effect={"CHR": 1},
+                                      branch=[{"condition": "AGE>-1", "event_id": 1}])))
     session = timed(lambda: core.simulate_full_life([900], {"CHR": 0}, set()))
     year = session.get_year(0)
     # Every step keeps its line and its effect, the last one included.
@@ -140,15 +121,11 @@ def test_an_event_branching_to_itself_stops_after_the_chain_bound():
 
 
 def test_two_events_branching_to_each_other_every_year_until_the_year_bound():
-    config = {
-        "talents": {},
-        "events": {1: {"id": 1, "event": "Ping.", "branch": [{"condition": "AGE>-1", "event_id": 2}]},
-                   2: {"id": 2, "event": "Pong.", "branch": [{"condition": "AGE>-1", "event_id": 1}]}},
-        "ages": {a: {"age": a, "events": [(1, 1.0)]} for a in range(MAX_YEARS + 5)},
-        "achievements": {},
-        "judge": {},
-    }
-    core.init_config(config)
+    core.init_config(make_config(
+        events={1: event(1, event="Ping.", branch=[{"condition": "AGE>-1", "event_id": 2}]),
+                2: event(2, event="Pong.", branch=[{"condition": "AGE>-1", "event_id": 1}])},
+        ages={a: {"age": a, "events": [(1, 1.0)]} for a in range(MAX_YEARS + 5)},
+    ))
     session = timed(lambda: core.simulate_full_life([], {}, set()))
     assert session.total_years == MAX_YEARS
     last = session.get_year(MAX_YEARS - 1)
@@ -163,12 +140,10 @@ def test_two_events_branching_to_each_other_every_year_until_the_year_bound():
     {1: {"2": 1.0}, 2: {"3": 1.0}, 3: {"1": 1.0}},
 ], ids=["self", "pair", "ring_of_three"])
 def test_a_talent_replaced_forever_stops_after_the_replacement_bound(table):
-    talents = {tid: {"id": tid, "name": f"t{tid}", "description": f"talent {tid}",
-                     "condition": "AGE<0", "replacement": {"talent": targets}}
+    talents = {tid: talent(tid, condition="AGE<0", replacement={"talent": targets})
                for tid, targets in table.items()}
-    config = {"talents": talents, "events": {1: {"id": 1, "event": "Gone.", "effect": {"LIF": -1}}},
-              "ages": {0: {"age": 0, "events": [(1, 1.0)]}}, "achievements": {}, "judge": {}}
-    core.init_config(config)
+    core.init_config(make_config(talents=talents, events={1: ending_event(1, event="Gone.")},
+                                 ages={0: {"age": 0, "events": [(1, 1.0)]}}))
     session = timed(lambda: core.simulate_full_life([1], {}, set()))
     assert session.total_years == 1
     held = [t["id"] for t in session.get_summary()["talents"]]
@@ -181,15 +156,12 @@ def test_a_talent_replaced_forever_stops_after_the_replacement_bound(table):
 
 
 def test_a_life_whose_lif_never_falls_ends_at_the_year_bound():
-    config = {
-        "talents": {1: {"id": 1, "name": "Tough", "description": "Still here.",
-                        "condition": "AGE>=0", "max_triggers": 2**31 - 1, "effect": {"LIF": 1}}},
-        "events": {1: {"id": 1, "event": "Another year.", "effect": {"CHR": 1}}},
-        "ages": {a: {"age": a, "events": [(1, 1.0)]} for a in range(0, 2 * MAX_YEARS, 3)},
-        "achievements": {},
-        "judge": {},
-    }
-    core.init_config(config)
+    core.init_config(make_config(
+        talents={1: talent(1, name="Tough", description="Still here.", condition="AGE>=0",
+                           max_triggers=2**31 - 1, effect={"LIF": 1})},
+        events={1: event(1, event="Another year.", effect={"CHR": 1})},
+        ages={a: {"age": a, "events": [(1, 1.0)]} for a in range(0, 2 * MAX_YEARS, 3)},
+    ))
     session = timed(lambda: core.simulate_full_life([1], {}, set()))
     assert session.total_years == MAX_YEARS
     assert session.final_age == MAX_YEARS - 1

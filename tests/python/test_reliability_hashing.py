@@ -6,16 +6,15 @@ plain hash load about as fast as plain keys.
 """
 
 import random
-import subprocess
-import sys
-import textwrap
 import time
 
 import pytest
 
 import sablewick_core as core
+from builders import make_config
+from running import run_python
 
-ORDER_SCRIPT = textwrap.dedent("""
+ORDER_SCRIPT = """
     import os, sys
     import sablewick_core as core
 
@@ -50,14 +49,11 @@ ORDER_SCRIPT = textwrap.dedent("""
         print(child)
     else:
         print(repr(order()))
-""")
+"""
 
 
 def orders(mode):
-    done = subprocess.run([sys.executable, "-c", ORDER_SCRIPT, mode], capture_output=True,
-                          text=True, timeout=120, check=False)
-    assert done.returncode == 0, done.stderr[-3000:]
-    return done.stdout.split("\n")[:-1]
+    return run_python(ORDER_SCRIPT, mode).stdout.split("\n")[:-1]
 
 
 def test_achievement_order_differs_between_processes():
@@ -84,13 +80,11 @@ def wrap32(value):
 
 
 def talents_keyed(keys):
-    return {"talents": {k: {"id": k, "name": "t", "description": "d"} for k in keys},
-            "events": {}, "ages": {}, "achievements": {}, "judge": {}}
+    return make_config(talents={k: {"id": k, "name": "t", "description": "d"} for k in keys})
 
 
 def judge_keyed(keys):
-    return {"talents": {}, "events": {}, "ages": {}, "achievements": {},
-            "judge": {k: [] for k in keys}}
+    return make_config(judge={k: [] for k in keys})
 
 
 # libstdc++'s std::hash of a string: 64-bit MurmurHash2 with a fixed seed.

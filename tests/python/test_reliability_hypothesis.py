@@ -11,6 +11,7 @@ from hypothesis import HealthCheck, event, given, settings
 from hypothesis import strategies as st
 
 import sablewick_core as core
+from builders import Index, LoudDict, Record, make_config
 
 MAX_YEARS = 1000  # simulator::kMaxYears
 
@@ -26,13 +27,6 @@ class Boom(Exception):
     """Raised by host code that the loader calls (attributes, __index__, ...)."""
 
 
-class Record:
-    """A record read through attributes."""
-
-    def __init__(self, fields):
-        self.__dict__.update(fields)
-
-
 class Raising:
     """Every attribute look-up raises: absent for optional fields, the error for required ones."""
 
@@ -40,14 +34,8 @@ class Raising:
         raise Boom(name)
 
 
-class Index:
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        if isinstance(self.value, int):
-            return self.value
-        raise Boom("index")
+def as_record(fields):
+    return Record(**fields)
 
 
 class Floaty:
@@ -64,16 +52,6 @@ class BadLen(list):
 
     def __len__(self):
         raise NeverSeen("len")
-
-
-class SubDict(dict):
-    """The loader reads dicts by the plain look-up, never by a subclass's own."""
-
-    def __getitem__(self, key):
-        raise NeverSeen("getitem")
-
-    def get(self, key, default=None):
-        raise NeverSeen("get")
 
 
 EDGE_INTS = st.sampled_from([0, 1, -1, 2**31 - 1, -2**31, 2**31, -2**31 - 1, 2**63 - 1, -2**63,
@@ -94,7 +72,7 @@ CLEAN_TEXTS = st.one_of(
     st.sampled_from(["AGE>0", "AGE?[1,2,3]", "LIF<1", "(CHR>5|INT>5)&MNY<3", "TLT?[1]", "EVT![1]", ""]),
 )
 SCALARS = st.one_of(st.none(), INTS, FLOATS, TEXTS, st.binary(max_size=4),
-                    st.builds(Index, st.one_of(INTS.map(int), st.none())), st.builds(Floaty),
+                    st.builds(Index, st.one_of(INTS.map(int), st.builds(Boom, st.just("index")))), st.builds(Floaty),
                     st.builds(Raising))
 
 
@@ -104,7 +82,7 @@ def containers(children):
         st.lists(children, max_size=4).map(tuple),
         st.lists(children, max_size=3).map(BadLen),
         st.dictionaries(st.one_of(TEXTS, INTS), children, max_size=4),
-        st.dictionaries(TEXTS, children, max_size=3).map(Record),
+        st.dictionaries(TEXTS, children, max_size=3).map(as_record),
         st.frozensets(st.integers(-3, 3), max_size=3),
     )
 
@@ -126,9 +104,9 @@ def configurations(wild):
     def record(required, optional):
         if wild:
             drawn = st.fixed_dictionaries({}, optional={**required, **optional})
-            return st.one_of(drawn, drawn.map(Record), drawn.map(SubDict), st.builds(Raising), WILD)
+            return st.one_of(drawn, drawn.map(as_record), drawn.map(LoudDict), st.builds(Raising), WILD)
         drawn = st.fixed_dictionaries(required, optional=optional)
-        return st.one_of(drawn, drawn.map(Record), drawn.map(SubDict))
+        return st.one_of(drawn, drawn.map(as_record), drawn.map(LoudDict))
 
     ids = st.integers(-3, 12)
     TEXT = TEXTS if wild else CLEAN_TEXTS
@@ -324,7 +302,7 @@ def test_a_collection_changed_while_it_is_read_is_handled(mutation):
 
     talents[1] = Sneaky()
     talents[2] = {"id": 2, "name": "n", "description": "d"}
-    config = {"talents": talents, "events": {}, "ages": {}, "achievements": {}, "judge": {}}
+    config = make_config(talents=talents)
     try:
         core.init_config(config)
     except DOCUMENTED:

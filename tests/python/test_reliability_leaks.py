@@ -8,22 +8,22 @@ import asyncio
 import gc
 import json
 import os
-import subprocess
+import pathlib
 import sys
 
 import pytest
 
 import sablewick_core as core
+from builders import Record
+from running import run_python
 
 SANITIZED = bool(os.environ.get("SABLEWICK_SANITIZED"))
-PROBE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "reliability_probe.py")
+PROBE = pathlib.Path(__file__).resolve().with_name("reliability_probe.py")
 MB = 2**20
 
 
 def probe(mode, lives):
-    done = subprocess.run([sys.executable, PROBE, mode, str(lives)], capture_output=True, text=True,
-                          timeout=600, check=False)
-    assert done.returncode == 0, done.stderr[-3000:]
+    done = run_python(PROBE, mode, str(lives), timeout=600)
     return json.loads(done.stdout.strip().splitlines()[-1])
 
 
@@ -46,11 +46,6 @@ def test_lives_with_every_session_method_leave_no_growth(mode, lives):
 def fresh(text):
     """A str that is not interned, so its reference count is its own."""
     return "".join(list(text))
-
-
-class Record:
-    def __init__(self, **fields):
-        self.__dict__.update(fields)
 
 
 def host_config():

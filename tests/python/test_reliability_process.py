@@ -6,11 +6,11 @@ a process that exits with lives running or queued ends with status 0.
 """
 
 import os
-import subprocess
-import sys
 import textwrap
 
 import pytest
+
+from running import run_python
 
 SANITIZED = bool(os.environ.get("SABLEWICK_SANITIZED"))
 FATAL = ("Fatal Python error", "Segmentation fault", "AddressSanitizer", "runtime error:",
@@ -22,25 +22,22 @@ FATAL = ("Fatal Python error", "Segmentation fault", "AddressSanitizer", "runtim
 PRELUDE = textwrap.dedent("""
     import asyncio, os, signal, sys, threading, time
     import sablewick_core as core
+    from builders import END_TALENT, event, make_config, mortal, slow_config, slow_ids
 
     def drawn_config():
-        end = {"id": 900, "name": "End", "description": "end", "condition": "AGE>=9",
-               "effect": {"LIF": -1}}
-        events = {i: {"id": i, "event": f"e{i}"} for i in range(64)}
+        events = {i: event(i) for i in range(64)}
         ages = {a: {"age": a, "events": [(i, 1.0) for i in range(64)]} for a in range(10)}
-        return {"talents": {900: end}, "events": events, "ages": ages,
-                "achievements": {}, "judge": {}}
+        return make_config(talents={END_TALENT: mortal(condition="AGE>=9")}, events=events,
+                           ages=ages)
 
     def fingerprint(lives=20):
         return tuple(tuple(core.simulate_full_life([900], {}, set()).get_triggered_events())
                      for _ in range(lives))
 
-    def long_config(talents=300):
-        talents = {i: {"id": i, "name": f"t{i}", "description": "never",
-                       "condition": f"(AGE<-5)&(CHR>{i})"} for i in range(1, talents + 1)}
-        return {"talents": talents, "events": {}, "ages": {}, "achievements": {}, "judge": {}}
+    def long_config():
+        return slow_config(300)
 
-    LONG_IDS = list(range(1, 301))
+    LONG_IDS = slow_ids(300)
 
     def async_life(*args):
         async def life():
@@ -59,13 +56,8 @@ FORK_WHILE_BUSY = pytest.mark.skipif(SANITIZED, reason="the sanitizer's allocato
 DAEMON_UNWIND = pytest.mark.skipif(SANITIZED, reason="forced unwind confuses the sanitizer's stack map")
 
 
-def run(body, timeout=120):
-    done = subprocess.run([sys.executable, "-c", PRELUDE + textwrap.dedent(body)],
-                          capture_output=True, text=True, timeout=timeout, check=False)
-    for marker in FATAL:
-        assert marker not in done.stderr, done.stderr[-3000:]
-    assert done.returncode == 0, f"status {done.returncode}\n{done.stderr[-3000:]}"
-    return done
+def run(body, *args, timeout=120):
+    return run_python(PRELUDE + textwrap.dedent(body), *args, timeout=timeout, forbidden=FATAL)
 
 
 def test_forked_children_never_repeat_the_parents_lives():
@@ -215,8 +207,7 @@ DAEMONS_IN_HOST_CODE = """
 
     def loader():
         while True:
-            core.init_config({"talents": {i: Talent(i) for i in range(200)}, "events": {},
-                              "ages": {}, "achievements": {}, "judge": {}})
+            core.init_config(make_config(talents={i: Talent(i) for i in range(200)}))
 
     def simulator():
         while True:
@@ -237,11 +228,7 @@ DAEMONS_IN_HOST_CODE = """
 @DAEMON_UNWIND
 @pytest.mark.parametrize("delay", ["0.05", "0.1", "0.2", "0.3", "0.4", "0.5"])
 def test_exit_while_daemon_threads_run_host_code_inside_the_module(delay):
-    done = subprocess.run([sys.executable, "-c", PRELUDE + textwrap.dedent(DAEMONS_IN_HOST_CODE), delay],
-                          capture_output=True, text=True, timeout=120, check=False)
-    for marker in FATAL:
-        assert marker not in done.stderr, done.stderr[-3000:]
-    assert done.returncode == 0, f"status {done.returncode}\n{done.stderr[-3000:]}"
+    run(DAEMONS_IN_HOST_CODE, delay)
 
 
 @pytest.mark.parametrize("body", [pytest.param(body, id=name, marks=[DAEMON_UNWIND] if "daemon" in name else [])

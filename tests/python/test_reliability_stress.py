@@ -11,6 +11,7 @@ import threading
 import pytest
 
 import sablewick_core as core
+from builders import make_config
 
 ASYNC_LIVES = 2_000
 SYNC_THREADS = 8
@@ -24,7 +25,7 @@ def marked_config(mark, years):
                          "effect": {"CHR": 1}}
               for a in range(years)}
     ages = {a: {"age": a, "events": [(1000 + a, 1.0)]} for a in range(years)}
-    return {"talents": {900: end}, "events": events, "ages": ages, "achievements": {}, "judge": {}}
+    return make_config(talents={900: end}, events=events, ages=ages)
 
 
 CONFIGS = {

@@ -3,7 +3,7 @@ worked out by hand."""
 
 import sablewick_core as core
 
-from session_configs import (
+from builders import (
     BLUE,
     ORANGE,
     PURPLE,

@@ -6,18 +6,18 @@ import pytest
 
 import sablewick_core as core
 
-from session_configs import (
+from builders import (
     BLUE,
     DEFAULT_EMOJI,
     ORANGE,
     PURPLE,
     WHITE,
     bar,
-    config,
     event,
     grades_config,
     judged_config,
     level,
+    make_config,
     story_config,
     years_config,
 )
@@ -52,8 +52,8 @@ def test_year_text(grades, emoji_map, expected):
 
 
 def test_line_with_empty_text_is_emoji_and_space():
-    cfg = config(
-        events={1: event(1, "", 1, effect={"LIF": -1})},
+    cfg = make_config(
+        events={1: event(1, event="", grade=1, effect={"LIF": -1})},
         ages={0: {"age": 0, "events": [(1, 1.0)]}},
     )
     core.init_config(cfg)

@@ -3,63 +3,15 @@
 import asyncio
 import inspect
 import os
-import subprocess
-import sys
 import textwrap
 import time
 
 import pytest
 
+import pool
 import sablewick_core as core
-
-THREAD_NAME = "tokio-runtime-w"  # "tokio-runtime-worker" as the kernel keeps it
-
-
-def one_year_config(text="end"):
-    """Age 0 draws event 1, which ends the life in its first year."""
-    return {
-        "talents": {},
-        "events": {1: {"id": 1, "event": text, "effect": {"LIF": -1}}},
-        "ages": {0: {"age": 0, "events": [(1, 1.0)]}},
-        "achievements": {},
-        "judge": {},
-    }
-
-
-def slow_config(talents=50_000):
-    """A life that runs to the year bound, testing every talent's condition
-    each year (none ever holds). Simulate it with talent ids slow_ids()."""
-    return {
-        "talents": {
-            i: {"id": i, "name": f"t{i}", "description": "never", "condition": f"(AGE<-5)&(CHR>{i})"}
-            for i in range(1, talents + 1)
-        },
-        "events": {},
-        "ages": {},
-        "achievements": {},
-        "judge": {},
-    }
-
-
-def slow_ids(talents=50_000):
-    return list(range(1, talents + 1))
-
-
-def pool_thread_names():
-    names = []
-    for tid in os.listdir("/proc/self/task"):
-        try:
-            with open(f"/proc/self/task/{tid}/comm") as comm:
-                names.append(comm.read().rstrip("\n"))
-        except FileNotFoundError:  # the thread ended meanwhile
-            pass
-    return [name for name in names if name == THREAD_NAME]
-
-
-def run_script(code, timeout=60):
-    done = subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True,
-                          text=True, timeout=timeout, check=False)
-    return done
+from builders import one_year_config, slow_config, slow_ids
+from running import run_python
 
 
 @pytest.fixture
@@ -111,30 +63,26 @@ def test_without_a_running_loop_the_call_raises_asyncios_error(one_year):
 
 @pytest.mark.timeout(60)
 def test_in_a_fresh_process_the_config_check_comes_after_conversion_and_starts_no_thread():
-    done = run_script(f"""
-        import asyncio, os
+    done = run_python("""
+        import asyncio
+        import pool
         import sablewick_core as core
-
-        def pool_threads():
-            return sum(open(f"/proc/self/task/{{t}}/comm").read().strip() == "{THREAD_NAME}"
-                       for t in os.listdir("/proc/self/task"))
 
         def error(call):
             try:
                 call()
             except Exception as e:
-                return f"{{type(e).__name__}}: {{e}}"
+                return f"{type(e).__name__}: {e}"
 
         async def main():
-            print(error(lambda: core.simulate_async([], {{}}, set())))
-            print(error(lambda: core.simulate_async([], {{}}, set(), cachv=None)))
-            print(pool_threads())
+            print(error(lambda: core.simulate_async([], {}, set())))
+            print(error(lambda: core.simulate_async([], {}, set(), cachv=None)))
+            print(len(pool.threads()))
 
         # The configuration check comes before the running-loop query.
-        print(error(lambda: core.simulate_async([], {{}}, set())))
+        print(error(lambda: core.simulate_async([], {}, set())))
         asyncio.run(main())
-    """)
-    assert done.returncode == 0, done.stderr
+    """, timeout=60)
     assert done.stdout.splitlines() == [
         "RuntimeError: Config not initialized. Call init_config() first.",
         "RuntimeError: Config not initialized. Call init_config() first.",
@@ -237,27 +185,21 @@ async def test_a_hundred_gathered_lives_each_resolve_to_their_own_session(one_ye
 
 RELOAD_SCRIPT = """
 import asyncio, os
+import pool
 import sablewick_core as core
+from builders import one_year_config, slow_config, slow_ids
 
-def pool_threads():
-    return sum(open(f"/proc/self/task/{t}/comm").read().strip() == "%s"
-               for t in os.listdir("/proc/self/task"))
-
-SLOW = {"talents": {i: {"id": i, "name": "t", "description": "d",
-                        "condition": f"(AGE<-5)&(CHR>{i})"} for i in range(1, 50_001)},
-        "events": {}, "ages": {}, "achievements": {}, "judge": {}}
-QUICK = %r
-core.init_config(SLOW, {0: "OLD"})
+core.init_config(slow_config(), {0: "OLD"})
 keep_alive = int(os.environ.get("TOKIO_WORKER_THREADS", "1"))
 running = max(len(os.sched_getaffinity(0)), keep_alive)
 
 async def main():
-    ids = list(range(1, 50_001))
+    ids = slow_ids()
     fillers = [core.simulate_async(ids, {}, set()) for _ in range(running)]
     queued = core.simulate_async([], {}, set())
-    core.init_config(QUICK, {0: "NEW"})
+    core.init_config(one_year_config("end"), {0: "NEW"})
     # One thread per running life, and the completion thread.
-    started = pool_threads() - 1
+    started = len(pool.threads()) - 1
     session = await queued
     await asyncio.gather(*fillers)
     print(started - running, session.get_year(0)["display_text"])
@@ -277,10 +219,7 @@ def test_lives_beyond_the_running_limit_wait_and_see_a_reload_made_meanwhile(kee
     env = {k: v for k, v in os.environ.items() if k != "TOKIO_WORKER_THREADS"}
     if keep_alive:
         env["TOKIO_WORKER_THREADS"] = keep_alive
-    code = RELOAD_SCRIPT % (THREAD_NAME, one_year_config())
-    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
-                          timeout=100, check=False, env=env)
-    assert done.returncode == 0, done.stderr
+    done = run_python(RELOAD_SCRIPT, timeout=100, env=env)
     assert done.stdout == "0 NEW end\n"
 
 
@@ -288,7 +227,7 @@ def test_lives_beyond_the_running_limit_wait_and_see_a_reload_made_meanwhile(kee
 @pytest.mark.timeout(60)
 async def test_pool_threads_carry_the_runtime_name(one_year):
     await core.simulate_async([], {}, set())
-    assert pool_thread_names()
+    assert pool.threads()
 
 
 @pytest.mark.timeout(60)
@@ -297,21 +236,15 @@ def test_threads_beyond_the_keep_alive_count_yield_to_the_rest_of_the_process():
     # One thread kept alive: it and the completion thread run at the
     # caller's priority, the threads started for the other lives (one per
     # further processor) lower.
-    done = subprocess.run([sys.executable, "-c", textwrap.dedent(f"""
+    done = run_python("""
         import asyncio, os
         import sablewick_core as core
-        core.init_config({slow_config(1000)!r})
-
-        def nice_values():
-            values = []
-            for tid in os.listdir("/proc/self/task"):
-                with open(f"/proc/self/task/{{tid}}/comm") as comm:
-                    if comm.read().strip() == "{THREAD_NAME}":
-                        values.append(os.getpriority(os.PRIO_PROCESS, int(tid)))
-            return sorted(values)
+        from builders import slow_config, slow_ids
+        from pool import nice_values
+        core.init_config(slow_config(1000))
 
         async def main():
-            await asyncio.gather(*(core.simulate_async({slow_ids(1000)!r}, {{}}, set())
+            await asyncio.gather(*(core.simulate_async(slow_ids(1000), {}, set())
                                    for _ in range(6)))
             own = os.getpriority(os.PRIO_PROCESS, 0)
             for _ in range(100):  # a thread just started lowers its own first thing
@@ -321,9 +254,7 @@ def test_threads_beyond_the_keep_alive_count_yield_to_the_rest_of_the_process():
             print(own, nice_values())
 
         asyncio.run(main())
-    """)], capture_output=True, text=True, timeout=50, check=False,
-        env={**os.environ, "TOKIO_WORKER_THREADS": "1"})
-    assert done.returncode == 0, done.stderr
+    """, timeout=50, env={**os.environ, "TOKIO_WORKER_THREADS": "1"})
     own, values = done.stdout.split(" ", 1)
     own = int(own)
     if own > 9:
@@ -333,24 +264,15 @@ def test_threads_beyond_the_keep_alive_count_yield_to_the_rest_of_the_process():
     assert len(values) > 2 and set(values[2:]) == {own + 10}, values
 
 
-IDLE_SPELL_SCRIPT = f"""
+IDLE_SPELL_SCRIPT = """
     import asyncio, os, time
     import sablewick_core as core
-    core.init_config({slow_config(1000)!r})
-
-    def nice_values():
-        values = []
-        for tid in os.listdir("/proc/self/task"):
-            try:
-                with open(f"/proc/self/task/{{tid}}/comm") as comm:
-                    if comm.read().strip() == "{THREAD_NAME}":
-                        values.append(os.getpriority(os.PRIO_PROCESS, int(tid)))
-            except (FileNotFoundError, ProcessLookupError):  # it just ended
-                pass
-        return sorted(values)
+    from builders import slow_config, slow_ids
+    from pool import nice_values
+    core.init_config(slow_config(1000))
 
     async def main():
-        await asyncio.gather(*(core.simulate_async({slow_ids(1000)!r}, {{}}, set())
+        await asyncio.gather(*(core.simulate_async(slow_ids(1000), {}, set())
                                for _ in range(8)))
         during = nice_values()
         # The pool lets a lowered thread go after 10 s idle; the kept
@@ -368,10 +290,8 @@ IDLE_SPELL_SCRIPT = f"""
 def test_after_an_idle_spell_the_threads_left_run_at_the_callers_priority():
     # The kept thread may finish its lives first and idle longest; it is
     # still the one that stays, so later lives run as the README says.
-    done = subprocess.run([sys.executable, "-c", textwrap.dedent(IDLE_SPELL_SCRIPT)],
-                          capture_output=True, text=True, timeout=100, check=False,
-                          env={**os.environ, "TOKIO_WORKER_THREADS": "1"})
-    assert done.returncode == 0, done.stderr
+    done = run_python(IDLE_SPELL_SCRIPT, timeout=100,
+                      env={**os.environ, "TOKIO_WORKER_THREADS": "1"})
     own, during, after = map(eval, done.stdout.splitlines())
     # One thread per processor (the running limit), and the completion thread.
     assert len(during) == 1 + len(os.sched_getaffinity(0)), during
@@ -391,23 +311,22 @@ WORKER_THREADS_CASES = [
 @pytest.mark.parametrize("value, outcome", WORKER_THREADS_CASES)
 def test_worker_threads_variable_is_honoured_or_refused_at_the_call(value, outcome):
     # A refused value makes no pool: every call says so, none starts a life.
-    done = subprocess.run([sys.executable, "-c", textwrap.dedent(f"""
+    done = run_python("""
         import asyncio
         import sablewick_core as core
-        core.init_config({one_year_config()!r})
+        from builders import one_year_config
+        core.init_config(one_year_config())
 
         async def main():
             for _ in range(2):
                 try:
-                    session = await core.simulate_async([], {{}}, set())
+                    session = await core.simulate_async([], {}, set())
                     print("ok" if session.total_years == 1 else "wrong")
                 except Exception as e:
-                    print(f"{{type(e).__name__}}: {{e}}")
+                    print(f"{type(e).__name__}: {e}")
 
         asyncio.run(main())
-    """)], capture_output=True, text=True, timeout=50, check=False,
-        env={**os.environ, "TOKIO_WORKER_THREADS": value})
-    assert done.returncode == 0, done.stderr
+    """, timeout=50, env={**os.environ, "TOKIO_WORKER_THREADS": value})
     assert done.stdout == f"{outcome}\n{outcome}\n"
 
 
@@ -465,25 +384,22 @@ def test_under_uvloop():
 EXIT_SCRIPT = """
     import asyncio, sys
     import sablewick_core as core
+    from builders import ending_event, make_config, slow_config, slow_ids
     slow = sys.argv[1] == "slow"
     n = 2000 if slow else 1
-    core.init_config({{
-        "talents": {{i: {{"id": i, "name": "t", "description": "d", "condition": f"(AGE<-5)&(CHR>{{i}})"}}
-                     for i in range(1, n + 1)}},
-        "events": {{1: {{"id": 1, "event": "end", "effect": {{"LIF": -1}}}}}},
-        "ages": {{}} if slow else {{0: {{"age": 0, "events": [(1, 1.0)]}}}},
-        "achievements": {{}}, "judge": {{}},
-    }})
+    core.init_config(make_config(talents=slow_config(n)["talents"],
+                                 events={1: ending_event(1, event="end")},
+                                 ages={} if slow else {0: {"age": 0, "events": [(1, 1.0)]}}))
 
     async def start():
-        return [core.simulate_async(list(range(1, n + 1)), {{}}, set()) for _ in range(200)]
+        return [core.simulate_async(slow_ids(n), {}, set()) for _ in range(200)]
 
     if sys.argv[2] == "closed":
         asyncio.run(start())
     else:
         loop = asyncio.new_event_loop()
         futures = loop.run_until_complete(start())
-    print("{marker}")
+    print("returned")
 """
 
 
@@ -491,44 +407,38 @@ EXIT_SCRIPT = """
 @pytest.mark.parametrize("work", ["slow", "quick"])
 @pytest.mark.parametrize("loop_state", ["closed", "open"])
 def test_exit_with_pending_jobs_neither_crashes_nor_hangs(work, loop_state):
-    code = textwrap.dedent(EXIT_SCRIPT.format(marker="returned"))
-    done = subprocess.run([sys.executable, "-c", code, work, loop_state], capture_output=True,
-                          text=True, timeout=90, check=False)
-    assert done.returncode == 0, done.stderr
+    done = run_python(EXIT_SCRIPT, work, loop_state, timeout=90,
+                      forbidden=("Fatal Python error",))
     assert done.stdout == "returned\n"
-    assert "Fatal Python error" not in done.stderr
 
 
 @pytest.mark.timeout(120)
 def test_a_child_forked_during_a_simulation_simulates_both_ways():
-    done = run_script(f"""
+    done = run_python("""
         import asyncio, os, sys, time, warnings
         import sablewick_core as core
+        from builders import WHITE, one_year_config, slow_config, slow_ids
         warnings.simplefilter("ignore", DeprecationWarning)  # fork with threads running
 
         n = 10_000
-        core.init_config({{
-            "talents": {{i: {{"id": i, "name": "t", "description": "d",
-                             "condition": f"(AGE<-5)&(CHR>{{i}})"}} for i in range(1, n + 1)}},
-            "events": {{}}, "ages": {{}}, "achievements": {{}}, "judge": {{}},
-        }})
-        quick = {one_year_config("child")!r}
+        core.init_config(slow_config(n))
+        quick = one_year_config("child")
 
         async def child_lives():
-            return await asyncio.gather(*(core.simulate_async([], {{}}, set()) for _ in range(3)))
+            return await asyncio.gather(*(core.simulate_async([], {}, set()) for _ in range(3)))
 
         async def parent():
-            future = core.simulate_async(list(range(1, n + 1)), {{}}, set())
+            future = core.simulate_async(slow_ids(n), {}, set())
             await asyncio.sleep(0.05)  # the job holds the store's read lock now
             pid = os.fork()
             if pid == 0:
                 code = 1
                 try:
                     core.init_config(quick)
-                    sync = core.simulate_full_life([], {{}}, set())
+                    sync = core.simulate_full_life([], {}, set())
                     lives = asyncio.run(asyncio.wait_for(child_lives(), 20))
                     texts = [s.get_year(0)["display_text"] for s in [sync, *lives]]
-                    code = 0 if texts == ["\u26aa child"] * 4 else 2
+                    code = 0 if texts == [WHITE + " child"] * 4 else 2
                 finally:
                     os._exit(code)
             deadline = time.monotonic() + 60
@@ -546,16 +456,14 @@ def test_a_child_forked_during_a_simulation_simulates_both_ways():
 
         asyncio.run(parent())
     """, timeout=100)
-    assert done.returncode == 0, done.stderr
     assert done.stdout == "0\n"
 
 
 SLOW_JOB_CONFIG = """
 import asyncio, sys, threading, time
 import sablewick_core as core
-SLOW = {"talents": {i: {"id": i, "name": "t", "description": "d",
-                        "condition": f"(AGE<-5)&(CHR>{i})"} for i in range(1, 2001)},
-        "events": {}, "ages": {}, "achievements": {}, "judge": {}}
+from builders import slow_config, slow_ids
+SLOW = slow_config(2000)
 core.init_config(SLOW)
 shown = []
 sys.excepthook = lambda kind, value, tb: (shown.append(f"{kind.__name__}: {value}"),
@@ -566,7 +474,7 @@ def wait_for_the_job():
     time.sleep(0.5)         # and its completion
 
 async def start():
-    return core.simulate_async(list(range(1, 2001)), {}, set())
+    return core.simulate_async(slow_ids(2000), {}, set())
 """
 
 CLOSED_LOOP_CASES = {
@@ -610,6 +518,5 @@ CLOSED_LOOP_CASES = {
 @pytest.mark.parametrize("case", CLOSED_LOOP_CASES)
 def test_delivery_to_a_closed_cancelled_or_completed_future(case):
     body, expected = CLOSED_LOOP_CASES[case]
-    done = run_script(SLOW_JOB_CONFIG + textwrap.dedent(body))
-    assert done.returncode == 0, done.stderr
+    done = run_python(SLOW_JOB_CONFIG + textwrap.dedent(body), timeout=60)
     assert done.stdout == expected, done.stderr

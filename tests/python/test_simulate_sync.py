@@ -1,15 +1,13 @@
 """simulate_full_life: argument binding and conversion, history, configuration check."""
 
 import inspect
-import subprocess
-import sys
-import textwrap
 
 import pytest
 
 import sablewick_core as core
 
-from session_configs import grades_config, history_config, story_config, talent
+from builders import Index, grades_config, history_config, story_config, talent
+from running import run_python
 
 OVERFLOW_32 = "out of range integral type conversion attempted"
 
@@ -18,8 +16,8 @@ def talents_config():
     """Talents 1 and 3 that never fire, and a life of one year."""
     cfg = grades_config([0])
     cfg["talents"] = {
-        1: talent(1, "One", "first", grade=1, max_triggers=0),
-        3: talent(3, "Three", "third", grade=3, max_triggers=0),
+        1: talent(1, name="One", description="first", grade=1, max_triggers=0),
+        3: talent(3, name="Three", description="third", grade=3, max_triggers=0),
     }
     return cfg
 
@@ -54,11 +52,6 @@ def test_docstring_and_signature():
     assert all(p.kind is p.POSITIONAL_OR_KEYWORD for p in parameters.values())
     assert [p.default for p in parameters.values()][3:] == [0, None, None, 0]
     assert core.__all__.index("simulate_full_life") == 2
-
-
-class Index:
-    def __index__(self):
-        return 4
 
 
 class Dict(dict):
@@ -214,7 +207,7 @@ def test_keyword_and_positional_calls_are_equal():
         ([1, 1], [1, 1]),
         ([], []),
         ([True, 3], [1, 3]),
-        ([Index()], []),
+        ([Index(4)], []),
     ],
 )
 def test_talent_sequences_reach_the_engine_in_order(loaded, talent_ids, expected):
@@ -229,7 +222,7 @@ def test_set_kinds_are_accepted(loaded, achieved):
 
 def test_properties_reach_the_engine(loaded):
     session = core.simulate_full_life(
-        [], Dict({"CHR": 3, "INT": True, "STR": Index(), "MNY": -2, "SPR": 40, "LIF": 9, "x": 1}),
+        [], Dict({"CHR": 3, "INT": True, "STR": Index(4), "MNY": -2, "SPR": 40, "LIF": 9, "x": 1}),
         set(),
     )
     # SPR and LIF are not starting values; unknown names are ignored.
@@ -269,18 +262,9 @@ def test_each_call_returns_a_new_session(loaded):
     assert type(first) is core.GameSession
 
 
-def run_fresh(code):
-    """Runs `code` in a new interpreter, where no configuration was ever loaded."""
-    completed = subprocess.run(
-        [sys.executable, "-c", textwrap.dedent(code)],
-        capture_output=True, text=True, timeout=120,
-    )
-    assert completed.returncode == 0, completed.stderr
-    return completed.stdout.strip().splitlines()
-
-
 def test_config_not_initialized_in_a_fresh_process():
-    lines = run_fresh(
+    # A new interpreter, where no configuration was ever loaded.
+    lines = run_python(
         """
         import sablewick_core as core
 
@@ -303,7 +287,7 @@ def test_config_not_initialized_in_a_fresh_process():
             pass
         attempt([], {}, set())
         """
-    )
+    ).stdout.strip().splitlines()
     not_initialized = "RuntimeError: Config not initialized. Call init_config() first."
     assert lines == [
         "False",
