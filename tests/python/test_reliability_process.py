@@ -263,3 +263,20 @@ def test_a_child_that_exits_while_the_parents_jobs_were_queued_ends_with_status_
         assert status == 0, status
         assert len(results["parent"]) == 700
     """, timeout=300)
+
+
+def test_a_host_exit_hook_registered_before_the_first_async_life_still_gets_its_life():
+    # Exit hooks run last registered first: the module's own, which stops
+    # deliveries, is registered at import, so a host hook registered later
+    # (here before the first simulate_async) still sees its life delivered.
+    done = run("""
+        import atexit
+        core.init_config(drawn_config())
+
+        def at_exit():
+            print("delivered", async_life([900], {}, set()).total_years)
+
+        atexit.register(at_exit)
+        async_life([900], {}, set())
+    """, timeout=60)
+    assert "delivered 10" in done.stdout
