@@ -19,8 +19,9 @@ thread_local int t_refusals = 0;
 void* allocate(std::size_t size, std::size_t alignment) {
     if (t_refusals > 0) return nullptr;
     if (size == 0) size = 1;
-    void* p = alignment <= alignof(std::max_align_t) ? std::malloc(size)
-                                                     : std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
+    void* p = alignment <= alignof(std::max_align_t)
+                  ? std::malloc(size)
+                  : std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
     if (!p) return nullptr;
     g_allocations.fetch_add(1, std::memory_order_relaxed);
     g_live_bytes.fetch_add(static_cast<std::int64_t>(malloc_usable_size(p)), std::memory_order_relaxed);
@@ -58,8 +59,12 @@ using sablewick::bench::release;
 
 void* operator new(std::size_t size) { return allocate_or_throw(size, 0); }
 void* operator new[](std::size_t size) { return allocate_or_throw(size, 0); }
-void* operator new(std::size_t size, std::align_val_t a) { return allocate_or_throw(size, static_cast<std::size_t>(a)); }
-void* operator new[](std::size_t size, std::align_val_t a) { return allocate_or_throw(size, static_cast<std::size_t>(a)); }
+void* operator new(std::size_t size, std::align_val_t a) {
+    return allocate_or_throw(size, static_cast<std::size_t>(a));
+}
+void* operator new[](std::size_t size, std::align_val_t a) {
+    return allocate_or_throw(size, static_cast<std::size_t>(a));
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size, 0); }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size, 0); }
 void* operator new(std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {

@@ -56,8 +56,8 @@ struct Choice {
 struct Fixture {
     simulator::SimulationEngine engine;
     simulator::EmojiMap emoji = simulator::default_emoji_map();
-    std::vector<const condition::ConditionText*> all;      // every condition of the records
-    std::vector<const condition::ConditionText*> handles;  // those that parse
+    std::vector<const condition::ConditionText*> all;             // every condition of the records
+    std::vector<const condition::ConditionText*> handles;         // those that parse
     std::vector<std::unique_ptr<condition::ast::AstNode>> trees;  // same texts
     std::vector<property::PropertyState> states;
     std::vector<config::EffectConfig> effects;
@@ -132,7 +132,8 @@ void make_choices(Fixture& f) {
         int points[4] = {};
         for (int p = 0; p < 20; ++p) {
             int i;
-            do i = static_cast<int>(rng() % 4); while (points[i] >= 10);
+            do i = static_cast<int>(rng() % 4);
+            while (points[i] >= 10);
             ++points[i];
         }
         for (int i = 0; i < 4; ++i) c.properties.emplace(names[i], points[i]);
@@ -161,8 +162,7 @@ void BM_ConditionCheckHandle(benchmark::State& st) {
     }
     benchmark::DoNotOptimize(held);
     st.counters["allocs/check"] = benchmark::Counter(
-        static_cast<double>(allocs.allocations()) / static_cast<double>(count),
-        benchmark::Counter::kAvgIterations);
+        static_cast<double>(allocs.allocations()) / static_cast<double>(count), benchmark::Counter::kAvgIterations);
     st.SetItemsProcessed(static_cast<std::int64_t>(st.iterations() * count));
 }
 
@@ -193,8 +193,7 @@ void BM_ConditionEvaluateTree(benchmark::State& st) {
     }
     benchmark::DoNotOptimize(held);
     st.counters["allocs/check"] = benchmark::Counter(
-        static_cast<double>(allocs.allocations()) / static_cast<double>(count),
-        benchmark::Counter::kAvgIterations);
+        static_cast<double>(allocs.allocations()) / static_cast<double>(count), benchmark::Counter::kAvgIterations);
     st.SetItemsProcessed(static_cast<std::int64_t>(st.iterations() * count));
 }
 
@@ -211,16 +210,15 @@ void BM_ConditionCheckCache(benchmark::State& st) {
         }
     }
     benchmark::DoNotOptimize(held);
-    st.counters["allocs/check"] = benchmark::Counter(
-        static_cast<double>(allocs.allocations()) / static_cast<double>(f.handles.size()),
-        benchmark::Counter::kAvgIterations);
+    st.counters["allocs/check"] =
+        benchmark::Counter(static_cast<double>(allocs.allocations()) / static_cast<double>(f.handles.size()),
+                           benchmark::Counter::kAvgIterations);
     st.SetItemsProcessed(static_cast<std::int64_t>(st.iterations() * f.handles.size()));
 }
 
 // ---- property changes --------------------------------------------------------
 
-constexpr const char* kCodes[] = {"CHR", "INT", "STR", "MNY", "SPR", "LIF", "AGE", "RDM",
-                                  "TMS", "SUM", "chr", "LCHR"};
+constexpr const char* kCodes[] = {"CHR", "INT", "STR", "MNY", "SPR", "LIF", "AGE", "RDM", "TMS", "SUM", "chr", "LCHR"};
 
 void BM_PropertyChangeByText(benchmark::State& st) {
     property::PropertyState s = fixture->states.back();
@@ -261,10 +259,9 @@ void BM_SimulateLife(benchmark::State& st) {
         years += result.years.size();
         benchmark::DoNotOptimize(result);
     }
-    st.counters["years/life"] =
-        benchmark::Counter(static_cast<double>(years), benchmark::Counter::kAvgIterations);
-    st.counters["time/year"] = benchmark::Counter(static_cast<double>(years),
-                                                  benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    st.counters["years/life"] = benchmark::Counter(static_cast<double>(years), benchmark::Counter::kAvgIterations);
+    st.counters["time/year"] =
+        benchmark::Counter(static_cast<double>(years), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     st.counters["allocs/year"] = benchmark::Counter(static_cast<double>(allocs.allocations()) /
                                                     static_cast<double>(std::max<std::size_t>(years, 1)));
 }
@@ -275,8 +272,8 @@ void BM_SimulateAndRender(benchmark::State& st) {
     std::size_t k = 0;
     for (auto _ : st) {
         const Choice& c = f.choices[k++ % f.choices.size()];
-        auto session = simulator::GameSession::create(
-            f.engine.simulate(c.talents, c.properties, {}, nullptr, random), f.emoji);
+        auto session =
+            simulator::GameSession::create(f.engine.simulate(c.talents, c.properties, {}, nullptr, random), f.emoji);
         benchmark::DoNotOptimize(session);
     }
 }
@@ -354,8 +351,7 @@ int growths(std::size_t n, std::size_t reserved) {
 // vector (reserved for 8) and its heap strings; per new achievement its
 // record's strings, the vector it was found in and, for START and
 // TRAJECTORY, its entry in the run's achieved set.
-std::uint64_t own_allocations(const simulator::SimulationResult& r,
-                              const simulator::SimulationEngine& engine) {
+std::uint64_t own_allocations(const simulator::SimulationResult& r, const simulator::SimulationEngine& engine) {
     std::uint64_t n = 0;
     for (const auto& year : r.years) {
         n += 1 + static_cast<std::uint64_t>(growths(year.entries.size(), 8));
@@ -366,8 +362,7 @@ std::uint64_t own_allocations(const simulator::SimulationResult& r,
     for (const auto& a : r.new_achievements) {
         n += 1 + heap_string(a.name) + heap_string(a.description);
         auto found = engine.achievements.find(a.id);  // the generated ids equal their keys
-        if (found != engine.achievements.end() &&
-            found->second.opportunity_kind != config::Opportunity::Summary) {
+        if (found != engine.achievements.end() && found->second.opportunity_kind != config::Opportunity::Summary) {
             ++n;
         }
     }
@@ -429,14 +424,14 @@ void session_report(const Fixture& f) {
         std::printf("native size of one 100-year GameSession:\n");
         std::printf("  sizeof(GameSession):                       %zu bytes\n", size.object);
         std::printf("  vector storage (capacity x element size):  %zu bytes\n", size.vectors);
-        std::printf("  heap string buffers:                        %zu bytes (%zu bytes of year text)\n",
-                    size.strings, text);
-        std::printf("  total by structure:                         %zu bytes in %zu heap blocks\n",
-                    size.total(), size.heap_blocks);
+        std::printf("  heap string buffers:                        %zu bytes (%zu bytes of year text)\n", size.strings,
+                    text);
+        std::printf("  total by structure:                         %zu bytes in %zu heap blocks\n", size.total(),
+                    size.heap_blocks);
         std::printf("  measured usable heap bytes (malloc):        %lld bytes\n", static_cast<long long>(held));
-        std::printf("  (%zu years, %zu judges, %zu talents, %zu achievements, %zu events)\n",
-                    session->years.size(), session->judges.size(), session->talents.size(),
-                    session->new_achievements.size(), session->triggered_events.size());
+        std::printf("  (%zu years, %zu judges, %zu talents, %zu achievements, %zu events)\n", session->years.size(),
+                    session->judges.size(), session->talents.size(), session->new_achievements.size(),
+                    session->triggered_events.size());
         return;
     }
     std::printf("native size: no 100-year life found\n");
@@ -448,8 +443,8 @@ void session_report(const Fixture& f) {
     std::size_t years = 0;
     for (long k = 0; k < lives; ++k) {
         const Choice& c = f.choices[static_cast<std::size_t>(k) % f.choices.size()];
-        auto session = simulator::GameSession::create(
-            f.engine.simulate(c.talents, c.properties, {}, nullptr, random), f.emoji);
+        auto session =
+            simulator::GameSession::create(f.engine.simulate(c.talents, c.properties, {}, nullptr, random), f.emoji);
         years += session.years.size();
     }
     std::printf("profiled %ld lives, %zu years\n", lives, years);
@@ -503,17 +498,19 @@ int main(int argc, char** argv) {
         const char* suffix;
         double count;
     };
-    const Pair pairs[] = {{"all conditions (memory-bound)", "/0", all}, {"400 conditions (cache-resident)", "/400", 400}};
+    const Pair pairs[] = {{"all conditions (memory-bound)", "/0", all},
+                          {"400 conditions (cache-resident)", "/400", 400}};
     std::printf("\ncondition check on the hot path (record handle) against the parsed tree, medians:\n");
     for (const Pair& p : pairs) {
         const std::string h = std::string("BM_ConditionCheckHandle") + p.suffix;
         const std::string t = std::string("BM_ConditionEvaluateTree") + p.suffix;
         const double handle = reporter.time_of(h), tree = reporter.time_of(t);
         if (handle <= 0 || tree <= 0) continue;
-        std::printf("  %-32s handle %6.1f ns, tree %6.1f ns per check: %.2f by wall time, %.2f by CPU time"
-                    "   (TARGET <= 2.0: %s)\n",
-                    p.label, handle / p.count, tree / p.count, handle / tree, reporter.cpu_of(h) / reporter.cpu_of(t),
-                    handle / tree <= 2.0 ? "met" : "MISSED");
+        std::printf(
+            "  %-32s handle %6.1f ns, tree %6.1f ns per check: %.2f by wall time, %.2f by CPU time"
+            "   (TARGET <= 2.0: %s)\n",
+            p.label, handle / p.count, tree / p.count, handle / tree, reporter.cpu_of(h) / reporter.cpu_of(t),
+            handle / tree <= 2.0 ? "met" : "MISSED");
     }
     const double cache = reporter.time_of("BM_ConditionCheckCache");
     const double tree_all = reporter.time_of("BM_ConditionEvaluateTree/0");
@@ -527,8 +524,7 @@ int main(int argc, char** argv) {
         std::printf("  %s = %g\n", name.c_str(), value);
         none = none && value == 0.0;
     }
-    std::printf("  TARGET no heap allocation per condition check or property change: %s\n",
-                none ? "met" : "MISSED");
+    std::printf("  TARGET no heap allocation per condition check or property change: %s\n", none ? "met" : "MISSED");
     benchmark::Shutdown();
     return 0;
 }

@@ -107,8 +107,8 @@ cfg::EventConfig event_of(const json& r) {
         for (const json& b : *it) {
             cfg::EventBranch branch;
             branch.condition = condition::ConditionText(b.at("condition").get<std::string>());
-            branch.event_id = b.contains("event_id") ? b.at("event_id").get<std::int32_t>()
-                                                     : b.at("eventId").get<std::int32_t>();
+            branch.event_id =
+                b.contains("event_id") ? b.at("event_id").get<std::int32_t>() : b.at("eventId").get<std::int32_t>();
             branches.push_back(std::move(branch));
         }
         e.branch = std::move(branches);
@@ -157,8 +157,8 @@ simulator::SimulationEngine load_engine(const std::string& path) {
     for (const auto& [k, list] : config.at("judge").items()) {
         std::vector<cfg::JudgeLevel> levels;
         for (const json& l : list) {
-            levels.push_back({l.at("min").get<std::int32_t>(), l.at("grade").get<std::int32_t>(),
-                              l.at("text").get<std::string>()});
+            levels.push_back(
+                {l.at("min").get<std::int32_t>(), l.at("grade").get<std::int32_t>(), l.at("text").get<std::string>()});
         }
         std::stable_sort(levels.begin(), levels.end(),
                          [](const cfg::JudgeLevel& a, const cfg::JudgeLevel& b) { return a.min > b.min; });

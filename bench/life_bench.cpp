@@ -67,7 +67,8 @@ std::vector<Choice> read_choices(const std::string& path) {
     for (const auto& item : list) {
         Choice c;
         c.talents = item.at(0).get<std::vector<std::int32_t>>();
-        for (const auto& [code, value] : item.at(1).items()) c.properties.insert_or_assign(code, value.get<std::int32_t>());
+        for (const auto& [code, value] : item.at(1).items())
+            c.properties.insert_or_assign(code, value.get<std::int32_t>());
         choices.push_back(std::move(c));
     }
     if (choices.empty()) throw std::runtime_error("no choices in " + path);
@@ -82,12 +83,18 @@ int main(int argc, char** argv) {
     double min_seconds = 0.0;
     std::uint64_t seed = 1;
     for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--config")) config = argv[i + 1];
-        else if (!std::strcmp(argv[i], "--choices")) choices_path = argv[i + 1];
-        else if (!std::strcmp(argv[i], "--lives")) lives = std::atol(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--min-seconds")) min_seconds = std::atof(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--warmup")) warmup = std::atol(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--seed")) seed = std::strtoull(argv[i + 1], nullptr, 10);
+        if (!std::strcmp(argv[i], "--config"))
+            config = argv[i + 1];
+        else if (!std::strcmp(argv[i], "--choices"))
+            choices_path = argv[i + 1];
+        else if (!std::strcmp(argv[i], "--lives"))
+            lives = std::atol(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--min-seconds"))
+            min_seconds = std::atof(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--warmup"))
+            warmup = std::atol(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--seed"))
+            seed = std::strtoull(argv[i + 1], nullptr, 10);
         else {
             std::fprintf(stderr, "life_bench: unknown argument %s\n", argv[i]);
             return 2;

@@ -35,8 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int64_t expected = reference(text);
     const std::int32_t got = sablewick::config::default_max_triggers(text);
     FUZZ_EXPECT(got >= 1);
-    FUZZ_EXPECT(got == (expected > std::numeric_limits<std::int32_t>::max()
-                            ? std::numeric_limits<std::int32_t>::max()
-                            : expected));
+    FUZZ_EXPECT(got == (expected > std::numeric_limits<std::int32_t>::max() ? std::numeric_limits<std::int32_t>::max()
+                                                                            : expected));
     return 0;
 }

@@ -58,8 +58,8 @@ PropertyState draw_state(FuzzedDataProvider& in) {
     state.EVT = draw_list(in);
     state.AEVT = draw_list(in);
     state.ATLT = draw_list(in);
-    for (std::int32_t* field : {&state.AGE, &state.CHR, &state.INT, &state.STR, &state.MNY, &state.SPR,
-                                &state.LIF, &state.TMS, &state.CACHV}) {
+    for (std::int32_t* field : {&state.AGE, &state.CHR, &state.INT, &state.STR, &state.MNY, &state.SPR, &state.LIF,
+                                &state.TMS, &state.CACHV}) {
         *field = draw_value(in);
     }
     // A running range either untouched (its start value) or holding a value.
@@ -96,8 +96,9 @@ bool bound_answer(std::string_view text, const PropertyState& state, const sable
     arena.tests.resize(2);  // placed after another program
     const std::uint32_t start = (*compiled)->bind(spaces, arena);
     const condition::Snapshot snapshot(bound);
-    const bool walked = start >= condition::kExitFalse ? start == condition::kExitTrue
-                                                       : condition::run(arena.tests.data(), arena.pool.data(), start, snapshot);
+    const bool walked = start >= condition::kExitFalse
+                            ? start == condition::kExitTrue
+                            : condition::run(arena.tests.data(), arena.pool.data(), start, snapshot);
     const condition::TableCondition table = condition::tabulate(arena, start);
     FUZZ_EXPECT(condition::holds(table, arena, snapshot) == walked);
     if (const auto small = condition::shrink(table)) FUZZ_EXPECT(condition::holds(*small, snapshot) == walked);

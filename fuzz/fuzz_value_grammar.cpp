@@ -60,7 +60,10 @@ bool decimal_grammar(std::string_view b) {
     std::size_t i = 0, digits = 0;
     bool point = false;
     for (; i < b.size() && (digit(b[i]) || (b[i] == '.' && !point)); ++i) {
-        if (b[i] == '.') point = true; else ++digits;
+        if (b[i] == '.')
+            point = true;
+        else
+            ++digits;
     }
     if (digits == 0) return false;
     if (i == b.size()) return true;
@@ -99,10 +102,10 @@ bool same_double(double a, double b) {
 }
 
 // The White_Space characters, as UTF-8.
-constexpr std::string_view kWhite[] = {
-    "\t", "\n", "\v", "\f", "\r", " ", "\u0085", "\u00A0", "\u1680", "\u2000", "\u2001", "\u2002",
-    "\u2003", "\u2004", "\u2005", "\u2006", "\u2007", "\u2008", "\u2009", "\u200A", "\u2028",
-    "\u2029", "\u202F", "\u205F", "\u3000"};
+constexpr std::string_view kWhite[] = {"\t",     "\n",     "\v",     "\f",     "\r",     " ",      "\u0085",
+                                       "\u00A0", "\u1680", "\u2000", "\u2001", "\u2002", "\u2003", "\u2004",
+                                       "\u2005", "\u2006", "\u2007", "\u2008", "\u2009", "\u200A", "\u2028",
+                                       "\u2029", "\u202F", "\u205F", "\u3000"};
 
 std::size_t white_prefix(std::string_view t) {
     for (std::string_view w : kWhite) {
@@ -157,7 +160,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (;;) {
             const std::size_t comma = inner.find(',');
             const auto id = reference_int(reference_trim(inner.substr(0, comma)));
-            if (!id) { ok = false; break; }
+            if (!id) {
+                ok = false;
+                break;
+            }
             ids.push_back(*id);
             if (comma == std::string_view::npos) break;
             inner.remove_prefix(comma + 1);

@@ -60,8 +60,7 @@ int add_member(PyObject* module, const char* name, PyObject* member) {
 int add_function(PyObject* module, PyMethodDef& definition) {
     PyRef module_name = PyRef::steal(PyModule_GetNameObject(module));
     if (!module_name) return -1;
-    return add_member(module, definition.ml_name,
-                      PyCFunction_NewEx(&definition, module, module_name.get()));
+    return add_member(module, definition.ml_name, PyCFunction_NewEx(&definition, module, module_name.get()));
 }
 
 // The module's steps of the process lifecycle, which runtime/lifecycle.hpp
@@ -77,13 +76,11 @@ bool install_lifecycle() {
 }
 
 int add_members(PyObject* module, const ModuleState& made) {
-    for (PyMethodDef* definition :
-         {&config::init_config_definition, &config::is_config_initialized_definition,
-          &simulate::simulate_full_life_definition, &simulate::simulate_async_definition}) {
+    for (PyMethodDef* definition : {&config::init_config_definition, &config::is_config_initialized_definition,
+                                    &simulate::simulate_full_life_definition, &simulate::simulate_async_definition}) {
         if (add_function(module, *definition) < 0) return -1;
     }
-    return add_member(module, "GameSession",
-                      Py_NewRef(reinterpret_cast<PyObject*>(made.session_type)));
+    return add_member(module, "GameSession", Py_NewRef(reinterpret_cast<PyObject*>(made.session_type)));
 }
 
 // One module object per process: a repeated initialisation hands out the
@@ -113,6 +110,4 @@ PyObject* initialise() {
 
 }  // namespace sablewick::py
 
-PyMODINIT_FUNC PyInit_sablewick_core(void) {
-    return sablewick::py::capi::guarded<sablewick::py::initialise>();
-}
+PyMODINIT_FUNC PyInit_sablewick_core(void) { return sablewick::py::capi::guarded<sablewick::py::initialise>(); }

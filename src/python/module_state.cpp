@@ -28,8 +28,6 @@ std::unique_ptr<ModuleState> create_state(PyObject* module, std::int64_t interpr
     return made;
 }
 
-void publish_state(std::unique_ptr<ModuleState> made) noexcept {
-    detail::published_state = made.release();
-}
+void publish_state(std::unique_ptr<ModuleState> made) noexcept { detail::published_state = made.release(); }
 
 }  // namespace sablewick::py

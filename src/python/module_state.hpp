@@ -25,13 +25,13 @@
 namespace sablewick::py {
 
 struct ModuleState {
-    PyObject* module = nullptr;           // the one module object
-    std::int64_t interpreter = -1;        // the interpreter it was made in
-    config::FieldNames fields;            // the names the loaders look up
-    session::DictKeys keys;               // the keys of a session's dicts
-    session::DictShapes shapes;           // templates of its larger dicts
-    PyTypeObject* session_type = nullptr; // GameSession
-    simulate::bridge::Objects bridge;     // empty until the first simulate_async
+    PyObject* module = nullptr;            // the one module object
+    std::int64_t interpreter = -1;         // the interpreter it was made in
+    config::FieldNames fields;             // the names the loaders look up
+    session::DictKeys keys;                // the keys of a session's dicts
+    session::DictShapes shapes;            // templates of its larger dicts
+    PyTypeObject* session_type = nullptr;  // GameSession
+    simulate::bridge::Objects bridge;      // empty until the first simulate_async
 
     ModuleState() = default;
     ModuleState(const ModuleState&) = delete;

@@ -25,8 +25,7 @@ public:
     // Fixed prefix followed by the payload, unchanged. The prefixes are
     // fixed interface texts.
     std::string message() const {
-        const char* prefix = kind_ == Kind::InvalidCondition ? "Invalid condition: "
-                                                             : "Deserialization error: ";
+        const char* prefix = kind_ == Kind::InvalidCondition ? "Invalid condition: " : "Deserialization error: ";
         return std::string(prefix) + payload_;
     }
 

@@ -21,8 +21,7 @@ public:
 private:
     void reseed() {
         std::random_device device;
-        std::seed_seq seq{device(), device(), device(), device(),
-                          device(), device(), device(), device()};
+        std::seed_seq seq{device(), device(), device(), device(), device(), device(), device(), device()};
         engine_.seed(seq);
         generation_ = runtime::lifecycle::fork_generation();
     }

@@ -41,8 +41,7 @@ struct OpportunityCase {
     std::optional<Opportunity> named;
 };
 
-class AchievementOpportunity : public Achievements,
-                               public ::testing::WithParamInterface<OpportunityCase> {};
+class AchievementOpportunity : public Achievements, public ::testing::WithParamInterface<OpportunityCase> {};
 
 TEST_P(AchievementOpportunity, MatchesOnlyTheNamedOpportunity) {
     auto record = make_achievement(1, Opportunity::Start);
@@ -50,25 +49,22 @@ TEST_P(AchievementOpportunity, MatchesOnlyTheNamedOpportunity) {
     record.opportunity_kind = config::classify_opportunity(record.opportunity);
     EXPECT_EQ(record.opportunity_kind, GetParam().named);
     map[1] = record;
-    for (Opportunity when : {Opportunity::Start, Opportunity::Trajectory, Opportunity::Summary,
-                             Opportunity::End}) {
+    for (Opportunity when : {Opportunity::Start, Opportunity::Trajectory, Opportunity::Summary, Opportunity::End}) {
         const bool expected = GetParam().named == when;
         EXPECT_EQ(at(when), expected ? std::vector<std::int32_t>{1} : std::vector<std::int32_t>{})
             << static_cast<int>(when);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, AchievementOpportunity,
-    ::testing::Values(OpportunityCase{"START", Opportunity::Start},
-                      OpportunityCase{"start", Opportunity::Start},
-                      OpportunityCase{"trajectory", Opportunity::Trajectory},
-                      OpportunityCase{"Trajectory", Opportunity::Trajectory},
-                      OpportunityCase{"SUMMARY", Opportunity::Summary},
-                      OpportunityCase{"END", Opportunity::End},
-                      OpportunityCase{" SUMMARY", std::nullopt},
-                      OpportunityCase{"START ", std::nullopt},
-                      OpportunityCase{"", std::nullopt}));
+INSTANTIATE_TEST_SUITE_P(Cases, AchievementOpportunity,
+                         ::testing::Values(OpportunityCase{"START", Opportunity::Start},
+                                           OpportunityCase{"start", Opportunity::Start},
+                                           OpportunityCase{"trajectory", Opportunity::Trajectory},
+                                           OpportunityCase{"Trajectory", Opportunity::Trajectory},
+                                           OpportunityCase{"SUMMARY", Opportunity::Summary},
+                                           OpportunityCase{"END", Opportunity::End},
+                                           OpportunityCase{" SUMMARY", std::nullopt},
+                                           OpportunityCase{"START ", std::nullopt}, OpportunityCase{"", std::nullopt}));
 
 TEST_F(Achievements, AchievedTestUsesTheRecordsOwnId) {
     auto record = make_achievement(2, Opportunity::Start);

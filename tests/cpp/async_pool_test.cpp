@@ -110,11 +110,11 @@ TEST(AsyncPool, ThreadsCarryTheRuntimeName) {
     Gate gate;
     std::string name;
     submit(threads, job([&](pool::TaskId) {
-        char buffer[32] = {};
-        pthread_getname_np(pthread_self(), buffer, sizeof buffer);
-        name = buffer;
-        gate.pass();
-    }));
+               char buffer[32] = {};
+               pthread_getname_np(pthread_self(), buffer, sizeof buffer);
+               name = buffer;
+               gate.pass();
+           }));
     gate.release();
     ASSERT_TRUE(gate.wait_for(gate.finished, 1));
     EXPECT_EQ(name, "tokio-runtime-w");
@@ -170,9 +170,9 @@ TEST(AsyncPool, QueuedJobsStartInTheOrderTheyCame) {
     std::vector<pool::TaskId> expected;
     for (int i = 0; i < 50; ++i) {
         submit(threads, job([&](pool::TaskId id) {
-            std::lock_guard lock(mutex);
-            started.push_back(id);
-        }));
+                   std::lock_guard lock(mutex);
+                   started.push_back(id);
+               }));
         expected.push_back(static_cast<pool::TaskId>(i + 2));
     }
     gate.release();
@@ -193,14 +193,14 @@ TEST(AsyncPool, TheThreadLeftAfterAnIdleSpellIsTheKeptOneAtFullPriority) {
     Gate first, second;
     Seat kept, lowered, later;
     submit(threads, job([&](pool::TaskId) {
-        kept.take();
-        first.pass();
-    }));
+               kept.take();
+               first.pass();
+           }));
     ASSERT_TRUE(first.wait_for(first.arrived, 1));
     submit(threads, job([&](pool::TaskId) {
-        lowered.take();
-        second.pass();
-    }));
+               lowered.take();
+               second.pass();
+           }));
     ASSERT_TRUE(second.wait_for(second.arrived, 1));
     const int own = own_nice();
     EXPECT_EQ(kept.nice.load(), own);
@@ -260,14 +260,14 @@ TEST(AsyncPool, AQueuedJobWaitsForAWaitingWriterAndReadsWhatItStored) {
     std::atomic<int> seen{0};
 
     submit(threads, job([&](pool::TaskId) {
-        std::shared_lock read(lock);
-        running.pass();
-    }));
+               std::shared_lock read(lock);
+               running.pass();
+           }));
     ASSERT_TRUE(running.wait_for(running.arrived, 1));
     submit(threads, job([&](pool::TaskId) {
-        std::shared_lock read(lock);
-        seen = stored;
-    }));
+               std::shared_lock read(lock);
+               seen = stored;
+           }));
     std::atomic<bool> writing{false};
     std::thread writer([&] {
         writing = true;
@@ -294,8 +294,7 @@ struct Finished {
 // finished life is handed to the completion thread.
 class HandOverJob final : public pool::Job {
 public:
-    HandOverJob(completer::HandOverQueue<Finished>& queue, std::unique_ptr<Finished> item,
-                std::atomic<int>& handed)
+    HandOverJob(completer::HandOverQueue<Finished>& queue, std::unique_ptr<Finished> item, std::atomic<int>& handed)
         : queue_(queue), item_(std::move(item)), handed_(handed) {}
     void run(pool::TaskId) override {
         {

@@ -85,8 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
         Adversarial{"AndChainAllTrue", [] { return repeat("TLT?[7]", kTerms, " & "); }, "true"},
         Adversarial{"MixedChain", [] { return repeat("AGE>30&CHR=3", kTerms / 2, "|"); }, "false"},
         Adversarial{"NestedParentheses", [] { return repeat("(", kTerms) + "AGE>1" + repeat(")", kTerms); }, "true"},
-        Adversarial{"NestedGroups",
-                    [] { return repeat("(AGE>30|", kTerms) + "CHR=3" + repeat(")", kTerms); }, "true"},
+        Adversarial{"NestedGroups", [] { return repeat("(AGE>30|", kTerms) + "CHR=3" + repeat(")", kTerms); }, "true"},
         Adversarial{"NestedEmpty", [] { return repeat("(", kTerms) + repeat(")", kTerms); }, "Empty token list"},
         Adversarial{"DeepUnbalanced", [] { return repeat("(", kTerms) + "AGE>1"; }, "Unbalanced parentheses"},
         Adversarial{"ManyWords", [] { return repeat("AGE>1", kTerms, " "); },
@@ -94,8 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         Adversarial{"MismatchedGroups", [] { return repeat("(AGE>1)", kTerms); },
                     "Cannot parse tokens: [Condition(\"AGE>1\"), CloseParen, OpenParen"},
         Adversarial{"InvertedParentheses", [] { return repeat(")(", kTerms); }, "Cannot parse tokens: [CloseParen"},
-        Adversarial{"BadTermAtEnd", [] { return repeat("AGE>1", kTerms, "|") + "|AGE"; },
-                    "No operator found in: AGE"},
+        Adversarial{"BadTermAtEnd", [] { return repeat("AGE>1", kTerms, "|") + "|AGE"; }, "No operator found in: AGE"},
         Adversarial{"WordWithoutOperator", [] { return std::string(kTenMegabytes, 'A'); },
                     "No operator found in: AAAA"},
         Adversarial{"HugeNumber", [] { return "AGE<" + std::string(kTenMegabytes, '9'); }, "true"},
@@ -104,8 +102,9 @@ INSTANTIATE_TEST_SUITE_P(
         Adversarial{"HugeBadArray", [] { return "AGE?[" + repeat("1", kTenMegabytes / 2, ",") + ",x]"; },
                     "Invalid array: [1,1,1"},
         Adversarial{"HugeProperty", [] { return std::string(kTenMegabytes, 'Z') + "=0"; }, "true"},
-        Adversarial{"HugeWhiteSpace", [] { return std::string(kTenMegabytes, ' ') + "AGE>1" +
-                                                  std::string(kTenMegabytes, '\t'); }, "true"},
+        Adversarial{"HugeWhiteSpace",
+                    [] { return std::string(kTenMegabytes, ' ') + "AGE>1" + std::string(kTenMegabytes, '\t'); },
+                    "true"},
         Adversarial{"HugeTextValue", [] { return "AGE=" + std::string(kTenMegabytes, '='); }, "false"}),
     [](const auto& info) { return std::string(info.param.name); });
 

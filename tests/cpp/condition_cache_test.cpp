@@ -41,8 +41,8 @@ TEST(ConditionCacheDeathTest, EmptyTextCreatesNoCache) {
             const bool fresh = !cache::testing::exists();
             auto r = cache::check_condition("", s);
             ConditionText empty("");
-            const bool ok = fresh && r.has_value() && *r && empty.check(s) == Outcome::True &&
-                            !cache::testing::exists();
+            const bool ok =
+                fresh && r.has_value() && *r && empty.check(s) == Outcome::True && !cache::testing::exists();
             std::_Exit(ok ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
@@ -166,9 +166,10 @@ TEST(ConditionCache, ChildForkedDuringLookUpsCanUseTheCache) {
 // after it has resolved, for valid and invalid texts alike.
 TEST(ConditionText, AgreesWithCheckCondition) {
     const std::string texts[] = {
-        "", "AGE>=18", " AGE>=18 ", "AGE>10 & CHR>5", "(AGE>10|CHR>5)&TLT?[1001,1002]", "TLT![1001]",
-        "EVT=10", "EVT!=10", "SUM>0", "RDM=0", "CHR>1.5", "CHR=abc", "AGE > 10", "(AGE>10", "   ", "AGE",
-        "a>1&&b>1", "TLT?[]", "HCHR>=0|LCHR<0", "((AGE>0))",
+        "",           "AGE>=18",  " AGE>=18 ", "AGE>10 & CHR>5", "(AGE>10|CHR>5)&TLT?[1001,1002]",
+        "TLT![1001]", "EVT=10",   "EVT!=10",   "SUM>0",          "RDM=0",
+        "CHR>1.5",    "CHR=abc",  "AGE > 10",  "(AGE>10",        "   ",
+        "AGE",        "a>1&&b>1", "TLT?[]",    "HCHR>=0|LCHR<0", "((AGE>0))",
     };
     const PropertyState states[] = {state_with(-1), state_with(18, 6), state_with(30, 2)};
     for (const std::string& text : texts) {

@@ -56,7 +56,8 @@ bool bound_answer(const CompiledCondition& compiled, const PropertyState& state)
     }
     // With the age known ahead, as the draw's tables of one age are.
     if (table.walked != sablewick::condition::TableCondition::kWalked) {
-        const sablewick::condition::FixedValue age{static_cast<std::uint8_t>(sablewick::property::Code::AGE), bound.AGE};
+        const sablewick::condition::FixedValue age{static_cast<std::uint8_t>(sablewick::property::Code::AGE),
+                                                   bound.AGE};
         EXPECT_EQ(walked, sablewick::condition::holds_table(sablewick::condition::fix_value(table, age), snapshot))
             << "walk and table with the age fixed disagree";
     }
@@ -161,11 +162,12 @@ INSTANTIATE_TEST_SUITE_P(
                       LeafCase{"TLT", O::Greater, A({0}), false}, LeafCase{"TLT", O::LessEqual, A({9}), false},
                       LeafCase{"EVT", O::In, A({1}), false}, LeafCase{"EVT", O::NotIn, A({1}), true}));
 
-INSTANTIATE_TEST_SUITE_P(
-    ListFloat, EvaluatorLeaf,
-    ::testing::Values(LeafCase{"TLT", O::Greater, F(0.5), false}, LeafCase{"TLT", O::Less, F(9.0), false},
-                      LeafCase{"TLT", O::Equal, F(1.0), false}, LeafCase{"TLT", O::NotEqual, F(7.0), false},
-                      LeafCase{"TLT", O::NotIn, F(7.0), false}));
+INSTANTIATE_TEST_SUITE_P(ListFloat, EvaluatorLeaf,
+                         ::testing::Values(LeafCase{"TLT", O::Greater, F(0.5), false},
+                                           LeafCase{"TLT", O::Less, F(9.0), false},
+                                           LeafCase{"TLT", O::Equal, F(1.0), false},
+                                           LeafCase{"TLT", O::NotEqual, F(7.0), false},
+                                           LeafCase{"TLT", O::NotIn, F(7.0), false}));
 
 // Names outside the code table read scalar 0; matching is exact.
 INSTANTIATE_TEST_SUITE_P(
@@ -190,14 +192,30 @@ TEST(Evaluator, EveryScalarCodeReadsItsField) {
     s.SPR = 5;
     s.LIF = 6;
     s.AGE = 9;
-    s.LAGE = 4; s.LCHR = -1; s.LINT = 100; s.LSTR = 0; s.LMNY = 3; s.LSPR = -7;
-    s.HAGE = 20; s.HCHR = 0; s.HINT = 12; s.HSTR = 13; s.HMNY = 1; s.HSPR = 15;
+    s.LAGE = 4;
+    s.LCHR = -1;
+    s.LINT = 100;
+    s.LSTR = 0;
+    s.LMNY = 3;
+    s.LSPR = -7;
+    s.HAGE = 20;
+    s.HCHR = 0;
+    s.HINT = 12;
+    s.HSTR = 13;
+    s.HMNY = 1;
+    s.HSPR = 15;
     const std::pair<const char*, std::int32_t> reads[] = {
-        {"AGE", 9},    {"CHR", 1},    {"INT", 2},    {"STR", 3},    {"MNY", 4},   {"SPR", 5},
-        {"LIF", 6},    {"TMS", 7},    {"CACHV", 8},  {"LAGE", 4},   {"LCHR", -1}, {"LINT", 2},
-        {"LSTR", 0},   {"LMNY", 3},   {"LSPR", -7},  {"HAGE", 20},  {"HCHR", 1},  {"HINT", 12},
-        {"HSTR", 13},  {"HMNY", 4},   {"HSPR", 15},
-        {"SUM", 2 * (1 + 12 + 13 + 4 + 15) + 10},
+        {"AGE", 9},   {"CHR", 1},
+        {"INT", 2},   {"STR", 3},
+        {"MNY", 4},   {"SPR", 5},
+        {"LIF", 6},   {"TMS", 7},
+        {"CACHV", 8}, {"LAGE", 4},
+        {"LCHR", -1}, {"LINT", 2},
+        {"LSTR", 0},  {"LMNY", 3},
+        {"LSPR", -7}, {"HAGE", 20},
+        {"HCHR", 1},  {"HINT", 12},
+        {"HSTR", 13}, {"HMNY", 4},
+        {"HSPR", 15}, {"SUM", 2 * (1 + 12 + 13 + 4 + 15) + 10},
     };
     for (auto [code, want] : reads) {
         EXPECT_TRUE(holds(*leaf(code, O::Equal, I(want)), s)) << code;

@@ -55,25 +55,21 @@ TEST_P(ParseCondition, CutsWord) {
 INSTANTIATE_TEST_SUITE_P(
     Table, ParseCondition,
     ::testing::Values(LeafCase{"AGE>=18", "AGE", O::GreaterEqual, I(18)},
-                      LeafCase{"AGE=>18", "AGE=", O::Greater, I(18)},
-                      LeafCase{"CHR!=0", "CHR", O::NotEqual, I(0)},
-                      LeafCase{"X=1>2", "X=1", O::Greater, I(2)},
-                      LeafCase{"A<B=C", "A", O::Less, T("B=C")},
+                      LeafCase{"AGE=>18", "AGE=", O::Greater, I(18)}, LeafCase{"CHR!=0", "CHR", O::NotEqual, I(0)},
+                      LeafCase{"X=1>2", "X=1", O::Greater, I(2)}, LeafCase{"A<B=C", "A", O::Less, T("B=C")},
                       LeafCase{"A==5", "A", O::Equal, T("=5")},
                       LeafCase{"TLT?[1001,1002]", "TLT", O::In, A({1001, 1002})},
-                      LeafCase{"EVT![10001]", "EVT", O::NotIn, A({10001})},
-                      LeafCase{">5", "", O::Greater, I(5)},
-                      LeafCase{"A<=1", "A", O::LessEqual, I(1)},
-                      LeafCase{"A<1", "A", O::Less, I(1)},
-                      LeafCase{"A!5", "A", O::NotIn, I(5)},
-                      LeafCase{"A?!5", "A", O::In, T("!5")},
-                      LeafCase{"A!?5", "A!", O::In, I(5)},
-                      LeafCase{"A!=?5", "A", O::NotEqual, T("?5")},
+                      LeafCase{"EVT![10001]", "EVT", O::NotIn, A({10001})}, LeafCase{">5", "", O::Greater, I(5)},
+                      LeafCase{"A<=1", "A", O::LessEqual, I(1)}, LeafCase{"A<1", "A", O::Less, I(1)},
+                      LeafCase{"A!5", "A", O::NotIn, I(5)}, LeafCase{"A?!5", "A", O::In, T("!5")},
+                      LeafCase{"A!?5", "A!", O::In, I(5)}, LeafCase{"A!=?5", "A", O::NotEqual, T("?5")},
                       LeafCase{"A>B>=C", "A>B", O::GreaterEqual, T("C")},
                       LeafCase{"AGE\t>\t10", "AGE", O::Greater, I(10)},
-                      LeafCase{"TLT?[1,\t2]", "TLT", O::In, A({1, 2})},
-                      LeafCase{"CHR>", "CHR", O::Greater, T("")},
-                      LeafCase{"\xC2\xA0" "AGE\xE3\x80\x80>\xE2\x80\x8A" "7\xC2\x85", "AGE", O::Greater, I(7)}));
+                      LeafCase{"TLT?[1,\t2]", "TLT", O::In, A({1, 2})}, LeafCase{"CHR>", "CHR", O::Greater, T("")},
+                      LeafCase{"\xC2\xA0"
+                               "AGE\xE3\x80\x80>\xE2\x80\x8A"
+                               "7\xC2\x85",
+                               "AGE", O::Greater, I(7)}));
 
 // ---- Value kinds.
 
@@ -98,29 +94,25 @@ INSTANTIATE_TEST_SUITE_P(
     Table, ParseValue,
     ::testing::Values(
         ValueCase{"10", I(10)}, ValueCase{"+10", I(10)}, ValueCase{"010", I(10)}, ValueCase{"-3", I(-3)},
-        ValueCase{"-2147483648", I(-2147483648)}, ValueCase{"2147483647", I(2147483647)},
-        ValueCase{"-0", I(0)}, ValueCase{"0000000000000000000000000000000000007", I(7)},
-        ValueCase{"2147483648", F(2147483648.0)}, ValueCase{"-2147483649", F(-2147483649.0)},
-        ValueCase{"99999999999999999999", F(1e20)},
+        ValueCase{"-2147483648", I(-2147483648)}, ValueCase{"2147483647", I(2147483647)}, ValueCase{"-0", I(0)},
+        ValueCase{"0000000000000000000000000000000000007", I(7)}, ValueCase{"2147483648", F(2147483648.0)},
+        ValueCase{"-2147483649", F(-2147483649.0)}, ValueCase{"99999999999999999999", F(1e20)},
         ValueCase{"1.0", F(1.0)}, ValueCase{"1.5", F(1.5)}, ValueCase{".5", F(0.5)}, ValueCase{"5.", F(5.0)},
-        ValueCase{"-.5", F(-0.5)}, ValueCase{"+1.25", F(1.25)}, ValueCase{"-0.0", F(-0.0)},
-        ValueCase{"1e3", F(1000.0)}, ValueCase{"1E+3", F(1000.0)}, ValueCase{"25e-1", F(2.5)},
-        ValueCase{"0.1", F(0.1)}, ValueCase{"1e400", F(kInf)}, ValueCase{"-1e400", F(-kInf)},
-        ValueCase{"1e-400", F(0.0)}, ValueCase{"-1e-400", F(-0.0)}, ValueCase{"1e99999999999999999999999", F(kInf)},
-        ValueCase{"0e99999999999999999999", F(0.0)}, ValueCase{"1e-310", F(1e-310)},
-        ValueCase{"2.4703282292062328e-324", F(4.9406564584124654e-324)},
+        ValueCase{"-.5", F(-0.5)}, ValueCase{"+1.25", F(1.25)}, ValueCase{"-0.0", F(-0.0)}, ValueCase{"1e3", F(1000.0)},
+        ValueCase{"1E+3", F(1000.0)}, ValueCase{"25e-1", F(2.5)}, ValueCase{"0.1", F(0.1)}, ValueCase{"1e400", F(kInf)},
+        ValueCase{"-1e400", F(-kInf)}, ValueCase{"1e-400", F(0.0)}, ValueCase{"-1e-400", F(-0.0)},
+        ValueCase{"1e99999999999999999999999", F(kInf)}, ValueCase{"0e99999999999999999999", F(0.0)},
+        ValueCase{"1e-310", F(1e-310)}, ValueCase{"2.4703282292062328e-324", F(4.9406564584124654e-324)},
         ValueCase{"inf", F(kInf)}, ValueCase{"-Infinity", F(-kInf)}, ValueCase{"+INF", F(kInf)},
-        ValueCase{"iNfInItY", F(kInf)},
-        ValueCase{"NaN", F(std::numeric_limits<double>::quiet_NaN())},
-        ValueCase{"-nan", F(-std::numeric_limits<double>::quiet_NaN())},
-        ValueCase{"abc", T("abc")}, ValueCase{"0x10", T("0x10")}, ValueCase{"1e", T("1e")},
-        ValueCase{"+", T("+")}, ValueCase{"-", T("-")}, ValueCase{"", T("")}, ValueCase{".", T(".")},
-        ValueCase{"1.2.3", T("1.2.3")}, ValueCase{"1e+", T("1e+")}, ValueCase{"1_000", T("1_000")},
-        ValueCase{"infin", T("infin")}, ValueCase{"nan(1)", T("nan(1)")}, ValueCase{"--1", T("--1")},
-        ValueCase{"1 0", T("1 0")}, ValueCase{"e5", T("e5")}, ValueCase{"1e5.5", T("1e5.5")},
-        ValueCase{"１", T("１")},
-        ValueCase{"[1,2,3]", A({1, 2, 3})}, ValueCase{"[-1,+2]", A({-1, 2})}, ValueCase{"[1, 2 ,2]", A({1, 2, 2})},
-        ValueCase{"[1,2", T("[1,2")}, ValueCase{"1]", T("1]")}, ValueCase{" 5 ", I(5)}));
+        ValueCase{"iNfInItY", F(kInf)}, ValueCase{"NaN", F(std::numeric_limits<double>::quiet_NaN())},
+        ValueCase{"-nan", F(-std::numeric_limits<double>::quiet_NaN())}, ValueCase{"abc", T("abc")},
+        ValueCase{"0x10", T("0x10")}, ValueCase{"1e", T("1e")}, ValueCase{"+", T("+")}, ValueCase{"-", T("-")},
+        ValueCase{"", T("")}, ValueCase{".", T(".")}, ValueCase{"1.2.3", T("1.2.3")}, ValueCase{"1e+", T("1e+")},
+        ValueCase{"1_000", T("1_000")}, ValueCase{"infin", T("infin")}, ValueCase{"nan(1)", T("nan(1)")},
+        ValueCase{"--1", T("--1")}, ValueCase{"1 0", T("1 0")}, ValueCase{"e5", T("e5")},
+        ValueCase{"1e5.5", T("1e5.5")}, ValueCase{"１", T("１")}, ValueCase{"[1,2,3]", A({1, 2, 3})},
+        ValueCase{"[-1,+2]", A({-1, 2})}, ValueCase{"[1, 2 ,2]", A({1, 2, 2})}, ValueCase{"[1,2", T("[1,2")},
+        ValueCase{"1]", T("1]")}, ValueCase{" 5 ", I(5)}));
 
 class ParseValueFails : public ::testing::TestWithParam<std::string> {};
 
@@ -163,8 +155,7 @@ TEST(ParseTokens, PrecedenceAndGrouping) {
     cases.push_back({"((AGE>10))", c("AGE")});
     cases.push_back({"((a>10)|(b>10))", Or(c("a"), c("b"))});
     cases.push_back({"(a>10 & (b>10 | (c>10)))", And(c("a"), Or(c("b"), c("c")))});
-    cases.push_back({"a>10 | b>10 & (c>10 | d>10) & e>10",
-                     Or(c("a"), And(And(c("b"), Or(c("c"), c("d"))), c("e")))});
+    cases.push_back({"a>10 | b>10 & (c>10 | d>10) & e>10", Or(c("a"), And(And(c("b"), Or(c("c"), c("d"))), c("e")))});
     for (const Case& k : cases) {
         auto got = parse_text(k.text);
         ASSERT_TRUE(got.has_value()) << k.text << ": " << got.error().payload();
@@ -202,14 +193,12 @@ INSTANTIATE_TEST_SUITE_P(
         FailCase{")AGE>10(", "Cannot parse tokens: [CloseParen, Condition(\"AGE>10\"), OpenParen]"},
         FailCase{"TLT?[1, 2]", "Cannot parse tokens: [Condition(\"TLT?[1,\"), Condition(\"2]\")]"},
         FailCase{"(a>1 b>1)", "Cannot parse tokens: [Condition(\"a>1\"), Condition(\"b>1\")]"},
-        FailCase{"AGE", "No operator found in: AGE"},
-        FailCase{"x>1|AGE", "No operator found in: AGE"},
+        FailCase{"AGE", "No operator found in: AGE"}, FailCase{"x>1|AGE", "No operator found in: AGE"},
         FailCase{"TLT?[2147483648]", "Invalid array: [2147483648]"},
         // The left part of a split fails first.
         FailCase{"A|B", "No operator found in: A"},
         FailCase{"a>1 b>1|c", "Cannot parse tokens: [Condition(\"a>1\"), Condition(\"b>1\")]"},
-        FailCase{"x?[]&y", "Invalid array: []"},
-        FailCase{"x>1&y|", "No operator found in: y"},
+        FailCase{"x?[]&y", "Invalid array: []"}, FailCase{"x>1&y|", "No operator found in: y"},
         FailCase{"|x y", "Empty token list"}));
 
 TEST(ParseTokens, EmptySequenceFails) {
@@ -259,7 +248,9 @@ TEST(DebugForm, EscapesLikeTheQuotedText) {
         {"a\\b", R"(Condition("a\\b"))"},
         {"a\tb\rc\nd", R"(Condition("a\tb\rc\nd"))"},
         {std::string("a\0b", 3), R"(Condition("a\0b"))"},
-        {"a\x01" "b\x1f", R"(Condition("a\u{1}b\u{1f}"))"},
+        {"a\x01"
+         "b\x1f",
+         R"(Condition("a\u{1}b\u{1f}"))"},
         {"\x7f", R"(Condition("\u{7f}"))"},
         {"\xC2\x85", R"(Condition("\u{85}"))"},
         {"it's", R"(Condition("it's"))"},

@@ -17,19 +17,17 @@ struct Case {
 class ConfigAgePattern : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ConfigAgePattern, CountsPiecesOfTheLeftmostMatch) {
-    EXPECT_EQ(default_max_triggers(GetParam().condition), GetParam().expected)
-        << GetParam().condition;
+    EXPECT_EQ(default_max_triggers(GetParam().condition), GetParam().expected) << GetParam().condition;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Examples, ConfigAgePattern,
-    ::testing::Values(Case{"AGE?[10,20,30]", 3}, Case{"AGE?[5]", 1}, Case{"AGE?[1,,2]", 3},
-                      Case{"AGE?[,]", 2}, Case{"CHR>5 & AGE?[1,2] | AGE?[3,4,5]", 2},
-                      Case{"HAGE?[1,2]", 2}, Case{"AGE![10,20]", 1}, Case{"AGE?[10, 20]", 1},
-                      Case{"AGE?[]", 1}, Case{"", 1}, Case{"AGE?[1,2", 1},
-                      // A failed candidate does not hide a later match.
-                      Case{"AGE?[1,2 & AGE?[3,4]", 2}, Case{"AGE?[AGE?[1,2,3]", 3},
-                      Case{"AGE?[]AGE?[7,8]", 2}, Case{"age?[1,2]", 1}));
+INSTANTIATE_TEST_SUITE_P(Examples, ConfigAgePattern,
+                         ::testing::Values(Case{"AGE?[10,20,30]", 3}, Case{"AGE?[5]", 1}, Case{"AGE?[1,,2]", 3},
+                                           Case{"AGE?[,]", 2}, Case{"CHR>5 & AGE?[1,2] | AGE?[3,4,5]", 2},
+                                           Case{"HAGE?[1,2]", 2}, Case{"AGE![10,20]", 1}, Case{"AGE?[10, 20]", 1},
+                                           Case{"AGE?[]", 1}, Case{"", 1}, Case{"AGE?[1,2", 1},
+                                           // A failed candidate does not hide a later match.
+                                           Case{"AGE?[1,2 & AGE?[3,4]", 2}, Case{"AGE?[AGE?[1,2,3]", 3},
+                                           Case{"AGE?[]AGE?[7,8]", 2}, Case{"age?[1,2]", 1}));
 
 TEST(ConfigAgePatternScale, LongRunsAreLinear) {
     // Many unterminated openings, each followed by a long run.

@@ -49,18 +49,17 @@ TEST_P(EventChainBranches, FollowsTheFirstThatHolds) {
     EXPECT_EQ(texts(lines), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, EventChainBranches,
-    ::testing::Values(
-        BranchCase{"Holds", {{"CHR<1", 2}}, {"A", "second"}},
-        BranchCase{"AllFalse", {{"CHR>1", 2}, {"INT>1", 3}}, {"AB"}},
-        BranchCase{"DoesNotParse", {{"CHR < 1", 2}}, {"AB"}},
-        BranchCase{"FirstOfTwo", {{"CHR<1", 3}, {"CHR<1", 2}}, {"A", "third!"}},
-        BranchCase{"SkipsFalseThenHolds", {{"CHR>1", 2}, {"CHR<1", 3}}, {"A", "third!"}},
-        BranchCase{"EmptyHolds", {{"", 2}}, {"A", "second"}},
-        // The branch was chosen, so A's post text is not shown.
-        BranchCase{"TargetMissing", {{"", 99}}, {"A"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, EventChainBranches,
+                         ::testing::Values(BranchCase{"Holds", {{"CHR<1", 2}}, {"A", "second"}},
+                                           BranchCase{"AllFalse", {{"CHR>1", 2}, {"INT>1", 3}}, {"AB"}},
+                                           BranchCase{"DoesNotParse", {{"CHR < 1", 2}}, {"AB"}},
+                                           BranchCase{"FirstOfTwo", {{"CHR<1", 3}, {"CHR<1", 2}}, {"A", "third!"}},
+                                           BranchCase{
+                                               "SkipsFalseThenHolds", {{"CHR>1", 2}, {"CHR<1", 3}}, {"A", "third!"}},
+                                           BranchCase{"EmptyHolds", {{"", 2}}, {"A", "second"}},
+                                           // The branch was chosen, so A's post text is not shown.
+                                           BranchCase{"TargetMissing", {{"", 99}}, {"A"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EventChain, BranchIsChosenBeforeTheEventTakesEffect) {
     // The branch tests CHR before event 1's +1 and EVT before 1 is recorded.

@@ -17,7 +17,7 @@ PropertyState fresh_state() {
 struct WeightCase {
     const char* name;
     std::vector<double> weights;
-    std::optional<double> r;          // scripted unit value, if one may be drawn
+    std::optional<double> r;  // scripted unit value, if one may be drawn
     std::optional<std::int32_t> expected;
     int random_used;
 };
@@ -44,21 +44,20 @@ TEST_P(EventDrawWeights, ChoosesByRemainder) {
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kAlmostOne = 1.0 - 0x1.0p-53;
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, EventDrawWeights,
-    ::testing::Values(
-        WeightCase{"TwoThreeLow", {2.0, 3.0}, 0.0, 1, 1},
-        WeightCase{"TwoThreeAtBoundary", {2.0, 3.0}, 0.4, 1, 1},  // 5r <= 2
-        WeightCase{"TwoThreeAbove", {2.0, 3.0}, 0.41, 2, 1},
-        WeightCase{"TwoThreeTop", {2.0, 3.0}, kAlmostOne, 2, 1},
-        WeightCase{"AllZero", {0.0, 0.0}, std::nullopt, std::nullopt, 0},
-        WeightCase{"Negative", {-1.0}, std::nullopt, std::nullopt, 0},
-        WeightCase{"NegativeTotalWithPositive", {2.0, -3.0}, std::nullopt, std::nullopt, 0},
-        WeightCase{"NaNTakesLast", {1.0, kNaN}, 0.0, 2, 1},
-        WeightCase{"Empty", {}, std::nullopt, std::nullopt, 0},
-        // A negative weight raises the remainder, so it is never the one.
-        WeightCase{"NegativeFirst", {-1.0, 3.0}, 0.0, 2, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, EventDrawWeights,
+                         ::testing::Values(WeightCase{"TwoThreeLow", {2.0, 3.0}, 0.0, 1, 1},
+                                           WeightCase{"TwoThreeAtBoundary", {2.0, 3.0}, 0.4, 1, 1},  // 5r <= 2
+                                           WeightCase{"TwoThreeAbove", {2.0, 3.0}, 0.41, 2, 1},
+                                           WeightCase{"TwoThreeTop", {2.0, 3.0}, kAlmostOne, 2, 1},
+                                           WeightCase{"AllZero", {0.0, 0.0}, std::nullopt, std::nullopt, 0},
+                                           WeightCase{"Negative", {-1.0}, std::nullopt, std::nullopt, 0},
+                                           WeightCase{
+                                               "NegativeTotalWithPositive", {2.0, -3.0}, std::nullopt, std::nullopt, 0},
+                                           WeightCase{"NaNTakesLast", {1.0, kNaN}, 0.0, 2, 1},
+                                           WeightCase{"Empty", {}, std::nullopt, std::nullopt, 0},
+                                           // A negative weight raises the remainder, so it is never the one.
+                                           WeightCase{"NegativeFirst", {-1.0, 3.0}, 0.0, 2, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Which events of a list can be drawn, by their flags and conditions. Each
 // case has one filtered event 1 before a plain event 2; r = 0 picks the first
@@ -89,20 +88,18 @@ TEST_P(EventDrawFilters, KeepsOrSkips) {
     EXPECT_EQ(drawn, c.kept ? 1 : 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, EventDrawFilters,
-    ::testing::Values(
-        FilterCase{"Plain", false, std::nullopt, std::nullopt, true},
-        FilterCase{"NoRandom", true, std::nullopt, std::nullopt, false},
-        FilterCase{"ExcludeHolds", false, "CHR<1", std::nullopt, false},
-        FilterCase{"ExcludeFails", false, "CHR>1", std::nullopt, true},
-        FilterCase{"ExcludeDoesNotParse", false, "CHR > 1", std::nullopt, true},
-        FilterCase{"IncludeHolds", false, std::nullopt, "CHR<1", true},
-        FilterCase{"IncludeFails", false, std::nullopt, "CHR>1", false},
-        FilterCase{"IncludeDoesNotParse", false, std::nullopt, "CHR > 1", true},
-        FilterCase{"BothHold", false, "CHR<1", "CHR<1", false},
-        FilterCase{"EmptyExcludeExcludes", false, "", std::nullopt, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, EventDrawFilters,
+                         ::testing::Values(FilterCase{"Plain", false, std::nullopt, std::nullopt, true},
+                                           FilterCase{"NoRandom", true, std::nullopt, std::nullopt, false},
+                                           FilterCase{"ExcludeHolds", false, "CHR<1", std::nullopt, false},
+                                           FilterCase{"ExcludeFails", false, "CHR>1", std::nullopt, true},
+                                           FilterCase{"ExcludeDoesNotParse", false, "CHR > 1", std::nullopt, true},
+                                           FilterCase{"IncludeHolds", false, std::nullopt, "CHR<1", true},
+                                           FilterCase{"IncludeFails", false, std::nullopt, "CHR>1", false},
+                                           FilterCase{"IncludeDoesNotParse", false, std::nullopt, "CHR > 1", true},
+                                           FilterCase{"BothHold", false, "CHR<1", "CHR<1", false},
+                                           FilterCase{"EmptyExcludeExcludes", false, "", std::nullopt, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(EventDraw, NoCandidateUsesNoRandom) {
     SimulationEngine engine;

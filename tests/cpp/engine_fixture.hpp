@@ -35,9 +35,7 @@ public:
     ScriptedRandom(std::initializer_list<std::uint64_t> values) : queue_(values) {}
 
     // The output x for which next_unit() returns r (r rounded down to 2^-53).
-    static std::uint64_t unit(double r) {
-        return static_cast<std::uint64_t>(r * 0x1.0p53) << 11;
-    }
+    static std::uint64_t unit(double r) { return static_cast<std::uint64_t>(r * 0x1.0p53) << 11; }
     // The output whose RDM pick lands on property index 0..4 (CHR..SPR).
     static std::uint64_t pick(int index) {
         // high word w with floor(w * 5 / 2^32) == index and an accepted low part
@@ -68,8 +66,7 @@ private:
     int used_ = 0;
 };
 
-inline TalentConfig make_talent(std::int32_t id, std::string description = {},
-                                std::int32_t max_triggers = 1) {
+inline TalentConfig make_talent(std::int32_t id, std::string description = {}, std::int32_t max_triggers = 1) {
     TalentConfig t;
     t.id = id;
     t.name = "talent " + std::to_string(id);
@@ -88,8 +85,7 @@ inline TalentConfig with_effect(TalentConfig t, EffectConfig effect) {
     return t;
 }
 
-inline EventConfig make_event(std::int32_t id, std::string text,
-                              std::optional<std::string> post = std::nullopt) {
+inline EventConfig make_event(std::int32_t id, std::string text, std::optional<std::string> post = std::nullopt) {
     EventConfig e;
     e.id = id;
     e.event = std::move(text);
@@ -101,8 +97,7 @@ inline EventBranch branch(std::string condition, std::int32_t target) {
     return EventBranch{condition::ConditionText(std::move(condition)), target};
 }
 
-inline AchievementConfig make_achievement(std::int32_t id, config::Opportunity when,
-                                          std::string condition = {}) {
+inline AchievementConfig make_achievement(std::int32_t id, config::Opportunity when, std::string condition = {}) {
     AchievementConfig a;
     a.id = id;
     a.name = "achievement " + std::to_string(id);
@@ -113,8 +108,7 @@ inline AchievementConfig make_achievement(std::int32_t id, config::Opportunity w
     return a;
 }
 
-inline std::vector<config::JudgeLevel> levels(
-    std::initializer_list<std::pair<std::int32_t, std::string>> mins) {
+inline std::vector<config::JudgeLevel> levels(std::initializer_list<std::pair<std::int32_t, std::string>> mins) {
     std::vector<config::JudgeLevel> out;
     std::int32_t grade = static_cast<std::int32_t>(mins.size());
     for (const auto& [min, text] : mins) out.push_back({min, --grade, text});
@@ -140,8 +134,7 @@ template <class F>
 double elapsed_ms(F&& f) {
     auto start = std::chrono::steady_clock::now();
     f();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
 }  // namespace engine_test

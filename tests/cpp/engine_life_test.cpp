@@ -21,8 +21,8 @@ protected:
     }
     // A held talent that ends the life in the year its age passes `age`.
     void die_after(std::int32_t age, std::int32_t id = 900) {
-        engine.talents[id] = with_effect(with_condition(make_talent(id, "dies"), "AGE>" + std::to_string(age)),
-                                         {.LIF = -1});
+        engine.talents[id] =
+            with_effect(with_condition(make_talent(id, "dies"), "AGE>" + std::to_string(age)), {.LIF = -1});
     }
     void judge_everything() {
         for (const char* key : {"HCHR", "HINT", "HSTR", "HMNY", "HSPR", "HAGE", "SUM"}) {
@@ -102,7 +102,7 @@ TEST_F(Life, TheDrawSeesAgeMovedByTheYearsTalents) {
     engine.events[10] = make_event(10, "e10");
     engine.events[11] = make_event(11, "e11");
     engine.events[12] = make_event(12, "e12");
-    engine.events[10].include = condition::ConditionText("AGE=3");    // the year's age: no longer so
+    engine.events[10].include = condition::ConditionText("AGE=3");      // the year's age: no longer so
     engine.events[11].include = condition::ConditionText("AGE?[8,9]");  // the moved age
     engine.events[12].exclude = condition::ConditionText("AGE>=8");
     engine.ages[3].events = std::vector<std::pair<std::int32_t, double>>{{10, 1.0}, {12, 1.0}, {11, 1.0}};
@@ -302,9 +302,7 @@ TEST_F(Life, EndlessLifeStopsAtTheYearBound) {
     EXPECT_EQ(result.years.back().age, kMaxYears - 1);
     EXPECT_TRUE(result.years.back().is_end);
     EXPECT_EQ(result.years.back().properties.LIF, 1);
-    EXPECT_EQ(std::count_if(result.years.begin(), result.years.end(),
-                            [](const YearRecord& y) { return y.is_end; }),
-              1);
+    EXPECT_EQ(std::count_if(result.years.begin(), result.years.end(), [](const YearRecord& y) { return y.is_end; }), 1);
     EXPECT_LT(ms, 200.0 * kSlowBuildFactor);
 }
 

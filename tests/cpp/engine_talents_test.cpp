@@ -41,12 +41,11 @@ TEST_P(TalentTriggerCounts, DuplicateIdSeesTheRaisedCount) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, TalentTriggerCounts,
-    ::testing::Values(CountCase{"Once", 1, {1, 0, 0}, 1}, CountCase{"Twice", 2, {2, 0, 0}, 2},
-                      CountCase{"Thrice", 3, {2, 1, 0}, 3}, CountCase{"Zero", 0, {0, 0}, 0},
-                      CountCase{"Negative", -1, {0, 0}, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, TalentTriggerCounts,
+                         ::testing::Values(CountCase{"Once", 1, {1, 0, 0}, 1}, CountCase{"Twice", 2, {2, 0, 0}, 2},
+                                           CountCase{"Thrice", 3, {2, 1, 0}, 3}, CountCase{"Zero", 0, {0, 0}, 0},
+                                           CountCase{"Negative", -1, {0, 0}, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TalentPass, ConditionsSeeTheStateBeforeThePass) {
     engine.talents[1] = with_effect(make_talent(1, "", 5), {.CHR = 1});
@@ -65,7 +64,7 @@ TEST_F(TalentPass, LinesComeInHeldOrderWithTheTalentsFields) {
         t.grade = id / 10;
         engine.talents[id] = t;
     }
-    engine.talents[40] = make_talent(40);  // not held
+    engine.talents[40] = make_talent(40);       // not held
     auto state = state_with({20, 99, 10, 30});  // 99 has no record
     auto lines = engine.do_talents(state, counts, random);
     ASSERT_EQ(lines.size(), 3u);
@@ -115,9 +114,9 @@ TEST_F(TalentPass, EmptyMapOrListTouchesNothing) {
 struct DeltaCase {
     const char* name;
     EffectConfig effect;
-    std::int32_t PropertyState::*value;
-    std::int32_t PropertyState::*low;  // null for LIF
-    std::int32_t PropertyState::*high;
+    std::int32_t PropertyState::* value;
+    std::int32_t PropertyState::* low;  // null for LIF
+    std::int32_t PropertyState::* high;
     std::int32_t expected;
 };
 
@@ -137,16 +136,15 @@ TEST_P(ApplyEffectDeltas, EachDeltaMovesItsOwnProperty) {
 }
 
 using P = PropertyState;
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ApplyEffectDeltas,
-    ::testing::Values(DeltaCase{"CHR", {.CHR = 2}, &P::CHR, &P::LCHR, &P::HCHR, 3},
-                      DeltaCase{"INT", {.INT = -3}, &P::INT, &P::LINT, &P::HINT, -2},
-                      DeltaCase{"STR", {.STR = 4}, &P::STR, &P::LSTR, &P::HSTR, 5},
-                      DeltaCase{"MNY", {.MNY = 5}, &P::MNY, &P::LMNY, &P::HMNY, 6},
-                      DeltaCase{"SPR", {.SPR = -1}, &P::SPR, &P::LSPR, &P::HSPR, 4},
-                      DeltaCase{"LIF", {.LIF = 2}, &P::LIF, nullptr, nullptr, 3},
-                      DeltaCase{"AGE", {.AGE = 2}, &P::AGE, &P::LAGE, &P::HAGE, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, ApplyEffectDeltas,
+                         ::testing::Values(DeltaCase{"CHR", {.CHR = 2}, &P::CHR, &P::LCHR, &P::HCHR, 3},
+                                           DeltaCase{"INT", {.INT = -3}, &P::INT, &P::LINT, &P::HINT, -2},
+                                           DeltaCase{"STR", {.STR = 4}, &P::STR, &P::LSTR, &P::HSTR, 5},
+                                           DeltaCase{"MNY", {.MNY = 5}, &P::MNY, &P::LMNY, &P::HMNY, 6},
+                                           DeltaCase{"SPR", {.SPR = -1}, &P::SPR, &P::LSPR, &P::HSPR, 4},
+                                           DeltaCase{"LIF", {.LIF = 2}, &P::LIF, nullptr, nullptr, 3},
+                                           DeltaCase{"AGE", {.AGE = 2}, &P::AGE, &P::LAGE, &P::HAGE, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ApplyEffect, AdditionWraps) {
     PropertyState state({}, {{"CHR", 2147483647}}, nullptr);

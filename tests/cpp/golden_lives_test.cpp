@@ -36,10 +36,9 @@ class GoldenLives : public ::testing::TestWithParam<std::string> {};
 TEST_P(GoldenLives, EveryLifeMatchesItsRecordedDigest) {
     const std::string shape = GetParam();
     const char* dir = std::getenv("SABLEWICK_GOLDEN_CONFIGS");
-    ASSERT_TRUE(dir && *dir)
-        << "SABLEWICK_GOLDEN_CONFIGS is not set. It names the folder holding config-" << shape
-        << ".json, made by: python bench/large_config.py --json DIR/config-" << shape
-        << ".json --shape " << shape << " (scripts/test.sh does this before ctest).";
+    ASSERT_TRUE(dir && *dir) << "SABLEWICK_GOLDEN_CONFIGS is not set. It names the folder holding config-" << shape
+                             << ".json, made by: python bench/large_config.py --json DIR/config-" << shape
+                             << ".json --shape " << shape << " (scripts/test.sh does this before ctest).";
     const std::string config = std::string(dir) + "/config-" + shape + ".json";
     ASSERT_TRUE(std::filesystem::exists(config))
         << config << " is missing: python bench/large_config.py --json " << config << " --shape " << shape;
@@ -67,8 +66,8 @@ TEST_P(GoldenLives, EveryLifeMatchesItsRecordedDigest) {
         for (std::size_t k = 0; k < mismatches.size() && k < 10; ++k) first += "\n  " + mismatches[k];
         ADD_FAILURE() << mismatches.size() << " of " << count << " " << shape
                       << " lives differ from the recorded ones; the first:" << first
-                      << "\nShow one life on both trees and diff: record_lives --config " << config
-                      << " --shape " << shape << " --dump INDEX (bench/against/CMakeLists.txt builds it)";
+                      << "\nShow one life on both trees and diff: record_lives --config " << config << " --shape "
+                      << shape << " --dump INDEX (bench/against/CMakeLists.txt builds it)";
     }
     RecordProperty("lives_checked", static_cast<int>(count));
 }
@@ -123,7 +122,8 @@ TEST(GoldenDigest, SeesEveryFieldButTheOrderOfAchievements) {
         {"achievement twice", [](SimulationResult& r) { r.new_achievements.push_back(r.new_achievements[0]); }},
         {"event order", [](SimulationResult& r) { std::swap(r.triggered_events[0], r.triggered_events[1]); }},
         {"replacement", [](SimulationResult& r) { r.replacements[0].target.grade = 2; }},
-        {"text boundary", [](SimulationResult& r) {
+        {"text boundary",
+         [](SimulationResult& r) {
              r.talents[0].name = "Td";
              r.talents[0].description = "alent";
          }},

@@ -30,10 +30,8 @@ constexpr std::int32_t kLowest = std::numeric_limits<std::int32_t>::min();
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, JudgeLevels,
-    ::testing::Values(LevelCase{"Between", kFour, 8, "seven"},
-                      LevelCase{"Exact", kFour, 10, "ten"},
-                      LevelCase{"Above", kFour, 81, "ten"},
-                      LevelCase{"BelowAll", kFour, -3, "zero"},
+    ::testing::Values(LevelCase{"Between", kFour, 8, "seven"}, LevelCase{"Exact", kFour, 10, "ten"},
+                      LevelCase{"Above", kFour, 81, "ten"}, LevelCase{"BelowAll", kFour, -3, "zero"},
                       LevelCase{"Lowest", kFour, kLowest, "zero"},
                       LevelCase{"SingleBelow", levels({{5, "only"}}), 2, "only"},
                       LevelCase{"EqualMinFirstStored", levels({{5, "first"}, {5, "second"}}), 5, "first"},
@@ -52,8 +50,8 @@ TEST(Judge, CarriesTheChosenGrade) {
 TEST(Judge, ProgressIsTheClampedValueOverTen) {
     SimulationEngine engine;
     engine.judge["SUM"] = levels({{0, "x"}});
-    const std::pair<std::int32_t, double> cases[] = {
-        {7, 0.7}, {-2, 0.0}, {81, 1.0}, {10, 1.0}, {0, 0.0}, {kLowest, 0.0}, {3, 0.3}};
+    const std::pair<std::int32_t, double> cases[] = {{7, 0.7}, {-2, 0.0},      {81, 1.0}, {10, 1.0},
+                                                     {0, 0.0}, {kLowest, 0.0}, {3, 0.3}};
     for (const auto& [value, progress] : cases) {
         EXPECT_DOUBLE_EQ(engine.judge_property("SUM", value)->progress, progress) << value;
     }

@@ -45,9 +45,9 @@ PropertyState make_state(StringMap<std::int32_t> properties = {}, std::vector<st
 
 // Every field, for whole-state comparisons.
 std::vector<std::int32_t> snapshot(const PropertyState& s) {
-    std::vector<std::int32_t> v = {s.AGE,  s.CHR,  s.INT,  s.STR,  s.MNY,  s.SPR,  s.LIF,  s.TMS,  s.CACHV,
-                                   s.LAGE, s.LCHR, s.LINT, s.LSTR, s.LMNY, s.LSPR, s.HAGE, s.HCHR, s.HINT,
-                                   s.HSTR, s.HMNY, s.HSPR, -1};
+    std::vector<std::int32_t> v = {s.AGE,   s.CHR,  s.INT,  s.STR,  s.MNY,  s.SPR,  s.LIF,  s.TMS,
+                                   s.CACHV, s.LAGE, s.LCHR, s.LINT, s.LSTR, s.LMNY, s.LSPR, s.HAGE,
+                                   s.HCHR,  s.HINT, s.HSTR, s.HMNY, s.HSPR, -1};
     for (const auto* list : {&s.TLT, &s.EVT, &s.AEVT, &s.ATLT}) {
         v.insert(v.end(), list->begin(), list->end());
         v.push_back(-1);
@@ -103,15 +103,14 @@ TEST_P(PropertyStateChange, UpdatesValueAndRunningRange) {
     EXPECT_EQ(s.HCHR, c.want_hchr);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, PropertyStateChange,
-    ::testing::Values(ChangeCase{"ZeroDeltaRecordsCurrent", 3, "CHR", 0, 3, 3, 3},
-                      ChangeCase{"StartValueNotRecorded", 10, "CHR", -5, 5, 5, 5},
-                      ChangeCase{"Wraps", kMax, "CHR", 1, kMin, kMin, kMin},
-                      ChangeCase{"WrapsDown", kMin, "CHR", -1, kMax, kMax, kMax},
-                      ChangeCase{"LowerCaseIgnored", 3, "chr", 1, 3, kMax, kMin},
-                      ChangeCase{"TrailingSpaceIgnored", 3, "CHR ", 1, 3, kMax, kMin}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, PropertyStateChange,
+                         ::testing::Values(ChangeCase{"ZeroDeltaRecordsCurrent", 3, "CHR", 0, 3, 3, 3},
+                                           ChangeCase{"StartValueNotRecorded", 10, "CHR", -5, 5, 5, 5},
+                                           ChangeCase{"Wraps", kMax, "CHR", 1, kMin, kMin, kMin},
+                                           ChangeCase{"WrapsDown", kMin, "CHR", -1, kMax, kMax, kMax},
+                                           ChangeCase{"LowerCaseIgnored", 3, "chr", 1, 3, kMax, kMin},
+                                           ChangeCase{"TrailingSpaceIgnored", 3, "CHR ", 1, 3, kMax, kMin}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PropertyState, RunningRangeKeepsExtremes) {
     PropertyState s = make_state({{"CHR", 3}});
@@ -197,9 +196,9 @@ TEST(PropertyState, RandomTargetFollowsWordRule) {
         Code want;
     };
     const Case cases[] = {
-        {0u, true, Code::CHR},          {536870911u, true, Code::CHR},  {536870912u, false, Code::CHR},
-        {858993459u, false, Code::CHR}, {858993460u, true, Code::INT},  {1717986918u, false, Code::CHR},
-        {1717986919u, true, Code::STR}, {2576980378u, true, Code::MNY}, {3435973836u, false, Code::CHR},
+        {0u, true, Code::CHR},          {536870911u, true, Code::CHR},   {536870912u, false, Code::CHR},
+        {858993459u, false, Code::CHR}, {858993460u, true, Code::INT},   {1717986918u, false, Code::CHR},
+        {1717986919u, true, Code::STR}, {2576980378u, true, Code::MNY},  {3435973836u, false, Code::CHR},
         {3435973837u, true, Code::SPR}, {4294967294u, false, Code::CHR}, {4294967295u, false, Code::CHR},
     };
     for (const Case& c : cases) {
@@ -211,7 +210,7 @@ TEST(PropertyState, RandomTargetFollowsWordRule) {
 
 TEST(PropertyState, RdmChangesExactlyTheDrawnProperty) {
     const std::pair<std::uint32_t, std::int32_t PropertyState::*> draws[] = {
-        {0u, &PropertyState::CHR},          {858993460u, &PropertyState::INT}, {1717986919u, &PropertyState::STR},
+        {0u, &PropertyState::CHR},          {858993460u, &PropertyState::INT},  {1717986919u, &PropertyState::STR},
         {2576980378u, &PropertyState::MNY}, {3435973837u, &PropertyState::SPR},
     };
     for (auto [word, field] : draws) {

@@ -20,19 +20,32 @@ TalentConfig replaced_by(TalentConfig t, StringMap<double> talent_table,
 
 TEST(TalentKey, ReadsSignedDecimalsOnly) {
     const std::pair<const char*, std::optional<std::int32_t>> cases[] = {
-        {"12", 12},          {"+12", 12},         {"-3", -3},      {"007", 7},
-        {"12 ", std::nullopt}, {" 12", std::nullopt}, {"1.0", std::nullopt}, {"abc", std::nullopt},
-        {"99999999999", std::nullopt}, {"", std::nullopt}, {"+", std::nullopt}, {"-", std::nullopt},
-        {"+-1", std::nullopt}, {"2147483647", 2147483647}, {"-2147483648", std::numeric_limits<std::int32_t>::min()},
-        {"2147483648", std::nullopt}, {"-2147483649", std::nullopt}, {"00000000000000000009", 9},
+        {"12", 12},
+        {"+12", 12},
+        {"-3", -3},
+        {"007", 7},
+        {"12 ", std::nullopt},
+        {" 12", std::nullopt},
+        {"1.0", std::nullopt},
+        {"abc", std::nullopt},
+        {"99999999999", std::nullopt},
+        {"", std::nullopt},
+        {"+", std::nullopt},
+        {"-", std::nullopt},
+        {"+-1", std::nullopt},
+        {"2147483647", 2147483647},
+        {"-2147483648", std::numeric_limits<std::int32_t>::min()},
+        {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt},
+        {"00000000000000000009", 9},
     };
     for (const auto& [key, expected] : cases) EXPECT_EQ(parse_talent_key(key), expected) << '"' << key << '"';
 }
 
 TEST(TalentReplacement, NothingToDrawUsesNoRandom) {
     TalentMap talents;
-    talents[1] = make_talent(1);                                    // no replacement
-    talents[2] = replaced_by(make_talent(2), {});                   // empty tables
+    talents[1] = make_talent(1);                   // no replacement
+    talents[2] = replaced_by(make_talent(2), {});  // empty tables
     talents[3] = replaced_by(make_talent(3), {{"5", 0.0}, {"6", 0.0}});
     talents[4] = replaced_by(make_talent(4), {{"5", 1.0}, {"6", -2.0}});
     talents[5] = replaced_by(make_talent(5), {{"x", 1.0}, {"1.5", 1.0}});  // no readable key
@@ -69,8 +82,8 @@ TEST(TalentReplacement, WeightedChoiceByRemainder) {
 
 TEST(TalentReplacement, NaNTotalTakesTheLastCandidate) {
     TalentMap talents;
-    talents[1] = replaced_by(make_talent(1), {{"8", std::numeric_limits<double>::quiet_NaN()}},
-                             StringMap<double>{{"0", 1.0}});
+    talents[1] =
+        replaced_by(make_talent(1), {{"8", std::numeric_limits<double>::quiet_NaN()}}, StringMap<double>{{"0", 1.0}});
     talents[2] = make_talent(2);  // grade 0: the first candidate
     ScriptedRandom random{ScriptedRandom::unit(0.0)};
     // Talent 1 has grade 0 too, so the grade candidates are 1 and 2 (in map
@@ -188,12 +201,9 @@ TEST_P(TalentExclusion, EitherSideMayExclude) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, TalentExclusion,
     ::testing::Values(ExclusionCase{"CandidateExcludesHeld", {3, 2}, 1, true},
-                      ExclusionCase{"HeldExcludesCandidate", {1}, 2, true},
-                      ExclusionCase{"Unrelated", {3}, 2, false},
-                      ExclusionCase{"NothingHeld", {}, 1, false},
-                      ExclusionCase{"UnknownCandidate", {1}, 404, false},
-                      ExclusionCase{"UnknownHeldIgnored", {404, 77}, 3, false},
-                      ExclusionCase{"Self", {3}, 3, false}),
+                      ExclusionCase{"HeldExcludesCandidate", {1}, 2, true}, ExclusionCase{"Unrelated", {3}, 2, false},
+                      ExclusionCase{"NothingHeld", {}, 1, false}, ExclusionCase{"UnknownCandidate", {1}, 404, false},
+                      ExclusionCase{"UnknownHeldIgnored", {404, 77}, 3, false}, ExclusionCase{"Self", {3}, 3, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReplacementPass, LaterPositionsSeeEarlierReplacements) {

@@ -67,8 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
                  grade_map(),
                  kWhite + " a\n" + kBlue + " b\n\U0001F7E3 c"},
         TextCase{"empty_map", {entry("a", 1), entry("b", 3)}, {}, kWhite + " a\n" + kWhite + " b"},
-        TextCase{"missing_grade", {entry("x", 9), entry("y", -1)}, grade_map(),
-                 kWhite + " x\n" + kWhite + " y"},
+        TextCase{"missing_grade", {entry("x", 9), entry("y", -1)}, grade_map(), kWhite + " x\n" + kWhite + " y"},
         TextCase{"empty_emoji_text", {entry("quiet", 5)}, grade_map(), " quiet"},
         TextCase{"empty_line_text", {entry("", 1)}, grade_map(), kBlue + " "},
         TextCase{"multi_char_emoji", {entry("z", 0)}, {{0, "<*>"}}, "<*> z"}),
@@ -77,8 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SessionYearText, NewlineCountMatchesEntries) {
     GameSession one = GameSession::create(one_year({entry("a", 0)}), grade_map());
     EXPECT_EQ(one.years[0].display_text.find('\n'), std::string::npos);
-    GameSession three =
-        GameSession::create(one_year({entry("a", 0), entry("b", 0), entry("c", 0)}), grade_map());
+    GameSession three = GameSession::create(one_year({entry("a", 0), entry("b", 0), entry("c", 0)}), grade_map());
     const std::string& text = three.years[0].display_text;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2);
     EXPECT_NE(text.back(), '\n');
@@ -118,18 +116,17 @@ TEST_P(SessionProgressBar, TenCellsRoundedHalfAwayFromZero) {
     EXPECT_EQ(f.grade, 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Session, SessionProgressBar,
-    ::testing::Values(BarCase{"zero", 0.0, 0}, BarCase{"one", 1.0, 10},
-                      BarCase{"quarter", 0.25, 3}, BarCase{"three_quarters", 0.75, 8},
-                      BarCase{"below_half_cell", 0.04, 0}, BarCase{"half_cell", 0.05, 1},
-                      BarCase{"just_below_quarter", 0.24, 2}, BarCase{"seven_tenths", 0.7, 7},
-                      BarCase{"two", 2.0, 10}, BarCase{"huge", 1e300, 10},
-                      BarCase{"infinity", std::numeric_limits<double>::infinity(), 10},
-                      BarCase{"minus_one", -1.0, 0}, BarCase{"small_negative", -0.04, 0},
-                      BarCase{"minus_infinity", -std::numeric_limits<double>::infinity(), 0},
-                      BarCase{"nan", std::numeric_limits<double>::quiet_NaN(), 0}),
-    [](const ::testing::TestParamInfo<BarCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Session, SessionProgressBar,
+                         ::testing::Values(BarCase{"zero", 0.0, 0}, BarCase{"one", 1.0, 10},
+                                           BarCase{"quarter", 0.25, 3}, BarCase{"three_quarters", 0.75, 8},
+                                           BarCase{"below_half_cell", 0.04, 0}, BarCase{"half_cell", 0.05, 1},
+                                           BarCase{"just_below_quarter", 0.24, 2}, BarCase{"seven_tenths", 0.7, 7},
+                                           BarCase{"two", 2.0, 10}, BarCase{"huge", 1e300, 10},
+                                           BarCase{"infinity", std::numeric_limits<double>::infinity(), 10},
+                                           BarCase{"minus_one", -1.0, 0}, BarCase{"small_negative", -0.04, 0},
+                                           BarCase{"minus_infinity", -std::numeric_limits<double>::infinity(), 0},
+                                           BarCase{"nan", std::numeric_limits<double>::quiet_NaN(), 0}),
+                         [](const ::testing::TestParamInfo<BarCase>& info) { return std::string(info.param.name); });
 
 TEST(SessionCreate, CopiesPropertiesAgeAndEnd) {
     SimulationResult result;
@@ -143,13 +140,11 @@ TEST(SessionCreate, CopiesPropertiesAgeAndEnd) {
     GameSession session = GameSession::create(std::move(result), {});
     ASSERT_EQ(session.years.size(), 2u);
     const FormattedYear& y = session.years[0];
-    EXPECT_EQ((std::vector<int>{y.CHR, y.INT, y.STR, y.MNY, y.SPR, y.LIF}),
-              (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ((std::vector<int>{y.CHR, y.INT, y.STR, y.MNY, y.SPR, y.LIF}), (std::vector<int>{1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(y.age, 0);
     EXPECT_FALSE(y.is_end);
     const FormattedYear& z = session.years[1];
-    EXPECT_EQ((std::vector<int>{z.CHR, z.INT, z.STR, z.MNY, z.SPR, z.LIF}),
-              (std::vector<int>(6, 0)));
+    EXPECT_EQ((std::vector<int>{z.CHR, z.INT, z.STR, z.MNY, z.SPR, z.LIF}), (std::vector<int>(6, 0)));
     EXPECT_EQ(z.age, 1);
     EXPECT_TRUE(z.is_end);
 }

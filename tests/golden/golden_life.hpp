@@ -133,8 +133,7 @@ inline LifeChoice choose_life(const ConfigIds& ids, std::string_view shape, std:
         c.talent_ids.push_back(pick(rng, ids.plain_talents));
     }
     if (rng.chance(4)) {
-        c.talent_ids.insert(c.talent_ids.begin() + rng.below(c.talent_ids.size() + 1),
-                            pick(rng, kMissingTalents));
+        c.talent_ids.insert(c.talent_ids.begin() + rng.below(c.talent_ids.size() + 1), pick(rng, kMissingTalents));
     }
     if (!c.talent_ids.empty() && rng.chance(5)) c.talent_ids.push_back(pick(rng, c.talent_ids));
 
@@ -187,15 +186,13 @@ inline LifeChoice choose_life(const ConfigIds& ids, std::string_view shape, std:
     return c;
 }
 
-inline simulator::SimulationResult run_life(const simulator::SimulationEngine& engine,
-                                            const LifeChoice& c, std::string_view shape,
-                                            std::uint64_t index) {
+inline simulator::SimulationResult run_life(const simulator::SimulationEngine& engine, const LifeChoice& c,
+                                            std::string_view shape, std::uint64_t index) {
     StringMap<std::int32_t> properties;
     for (const auto& [code, value] : c.properties) properties.insert_or_assign(code, value);
     IdSet achieved(c.achieved_ids.begin(), c.achieved_ids.end());
     SplitMix64 random(life_seed(shape, index));
-    return engine.simulate(c.talent_ids, properties, achieved, c.history ? &*c.history : nullptr,
-                           random);
+    return engine.simulate(c.talent_ids, properties, achieved, c.history ? &*c.history : nullptr, random);
 }
 
 // ------------------------------------------------------------ canonical text

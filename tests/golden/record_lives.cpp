@@ -31,12 +31,18 @@ int main(int argc, char** argv) {
     std::string config, shape, from = "unknown";
     long lives = -1, dump = -1;
     for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--config")) config = argv[i + 1];
-        else if (!std::strcmp(argv[i], "--shape")) shape = argv[i + 1];
-        else if (!std::strcmp(argv[i], "--lives")) lives = std::atol(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--dump")) dump = std::atol(argv[i + 1]);
-        else if (!std::strcmp(argv[i], "--from")) from = argv[i + 1];
-        else return usage();
+        if (!std::strcmp(argv[i], "--config"))
+            config = argv[i + 1];
+        else if (!std::strcmp(argv[i], "--shape"))
+            shape = argv[i + 1];
+        else if (!std::strcmp(argv[i], "--lives"))
+            lives = std::atol(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--dump"))
+            dump = std::atol(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--from"))
+            from = argv[i + 1];
+        else
+            return usage();
     }
     if (config.empty() || shape.empty() || (lives < 0) == (dump < 0)) return usage();
     try {
@@ -48,14 +54,14 @@ int main(int argc, char** argv) {
             const golden::LifeChoice choice = golden::choose_life(ids, shape, index);
             const std::string text = golden::canonical_text(golden::run_life(engine, choice, shape, index));
             std::printf("# shape %s, life %ld, digest %s\n%s%s", shape.c_str(), dump,
-                        golden::hex(golden::digest(text)).c_str(), golden::describe(choice).c_str(),
-                        text.c_str());
+                        golden::hex(golden::digest(text)).c_str(), golden::describe(choice).c_str(), text.c_str());
             return 0;
         }
-        std::printf("# golden lives of the %s shape (python bench/large_config.py --json PATH --shape %s),\n"
-                    "# recorded from %s by tests/golden/record_lives.cpp.\n"
-                    "# index, FNV-1a 64 digest of the life's canonical text (golden_life.hpp), years\n",
-                    shape.c_str(), shape.c_str(), from.c_str());
+        std::printf(
+            "# golden lives of the %s shape (python bench/large_config.py --json PATH --shape %s),\n"
+            "# recorded from %s by tests/golden/record_lives.cpp.\n"
+            "# index, FNV-1a 64 digest of the life's canonical text (golden_life.hpp), years\n",
+            shape.c_str(), shape.c_str(), from.c_str());
         for (long k = 0; k < lives; ++k) {
             const auto index = static_cast<std::uint64_t>(k);
             const auto result = golden::run_life(engine, golden::choose_life(ids, shape, index), shape, index);

@@ -12,14 +12,11 @@ namespace sablewick::py::capi {
 namespace {
 
 void raise_type_error(const std::string& message) {
-    PyRef text = PyRef::steal(PyUnicode_FromStringAndSize(message.data(),
-                                                          static_cast<Py_ssize_t>(message.size())));
+    PyRef text = PyRef::steal(PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
     if (text) PyErr_SetObject(PyExc_TypeError, text.get());
 }
 
-std::string full_name(const Signature& signature) {
-    return std::string(signature.display_name) + "()";
-}
+std::string full_name(const Signature& signature) { return std::string(signature.display_name) + "()"; }
 
 // Text of a keyword name for a message. A name that is not valid UTF-8 (a lone
 // surrogate) or not a str at all is shown through str(), with replacement
@@ -40,8 +37,8 @@ std::string keyword_text(PyObject* name) {
         PyErr_Clear();
         return "<unprintable object>";
     }
-    PyRef lossy = PyRef::steal(PyUnicode_DecodeUTF8(PyBytes_AS_STRING(bytes.get()),
-                                                    PyBytes_GET_SIZE(bytes.get()), "replace"));
+    PyRef lossy =
+        PyRef::steal(PyUnicode_DecodeUTF8(PyBytes_AS_STRING(bytes.get()), PyBytes_GET_SIZE(bytes.get()), "replace"));
     const char* utf8 = lossy ? PyUnicode_AsUTF8AndSize(lossy.get(), &size) : nullptr;
     if (!utf8) {
         PyErr_Clear();
@@ -54,8 +51,7 @@ void too_many_positional(const Signature& signature, Py_ssize_t given) {
     const char* was = given == 1 ? "was" : "were";
     std::string message = full_name(signature) + " takes ";
     if (signature.required != signature.count) {
-        message += "from " + std::to_string(signature.required) + " to " +
-                   std::to_string(signature.count);
+        message += "from " + std::to_string(signature.required) + " to " + std::to_string(signature.count);
     } else {
         message += std::to_string(signature.count);
     }
@@ -69,8 +65,7 @@ void missing_required(const Signature& signature, PyObject* const* out) {
         if (!out[i]) missing.push_back(signature.names[i]);
     }
     std::string message = full_name(signature) + " missing " + std::to_string(missing.size()) +
-                          " required positional " +
-                          (missing.size() == 1 ? "argument" : "arguments") + ": ";
+                          " required positional " + (missing.size() == 1 ? "argument" : "arguments") + ": ";
     const std::size_t n = missing.size();
     for (std::size_t i = 0; i < n; ++i) {
         if (i != 0) {
@@ -86,8 +81,8 @@ void missing_required(const Signature& signature, PyObject* const* out) {
 
 }  // namespace
 
-bool bind_arguments(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
-                    PyObject* kwnames, PyObject** out) {
+bool bind_arguments(const Signature& signature, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                    PyObject** out) {
     for (std::size_t i = 0; i < signature.count; ++i) out[i] = nullptr;
     if (nargs < 0 || static_cast<std::size_t>(nargs) > signature.count) {
         too_many_positional(signature, nargs);
@@ -116,13 +111,12 @@ bool bind_arguments(const Signature& signature, PyObject* const* args, Py_ssize_
             }
         }
         if (slot == signature.count) {
-            raise_type_error(full_name(signature) + " got an unexpected keyword argument '" +
-                             keyword_text(name) + "'");
+            raise_type_error(full_name(signature) + " got an unexpected keyword argument '" + keyword_text(name) + "'");
             return false;
         }
         if (out[slot]) {
-            raise_type_error(full_name(signature) + " got multiple values for argument '" +
-                             signature.names[slot] + "'");
+            raise_type_error(full_name(signature) + " got multiple values for argument '" + signature.names[slot] +
+                             "'");
             return false;
         }
         out[slot] = value;

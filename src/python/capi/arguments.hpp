@@ -23,8 +23,8 @@ struct Signature {
 //   "f() takes 2 positional arguments but 3 were given" (all required; "was" for 1)
 //   "f() got an unexpected keyword argument 'x'"
 //   "f() got multiple values for argument 'a'"
-bool bind_arguments(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
-                    PyObject* kwnames, PyObject** out);
+bool bind_arguments(const Signature& signature, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                    PyObject** out);
 
 // If the pending exception is exactly TypeError, replaces it by
 // TypeError("argument '<name>': <text>") whose __cause__ is the original

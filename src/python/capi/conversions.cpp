@@ -37,8 +37,7 @@ void raise_cast_error(PyObject* value, const char* target) {
         if (!qualname) return;
     }
     // Fixed interface text (pyo3's cast error).
-    PyRef message = PyRef::steal(
-        PyUnicode_FromFormat("'%U' object cannot be cast as '%s'", qualname.get(), target));
+    PyRef message = PyRef::steal(PyUnicode_FromFormat("'%U' object cannot be cast as '%s'", qualname.get(), target));
     if (message) PyErr_SetObject(PyExc_TypeError, message.get());
 }
 
@@ -81,10 +80,8 @@ std::optional<bool> to_bool(PyObject* value) {
     PyTypeObject* type = Py_TYPE(value);
     bool numpy_bool = false;
     {
-        PyRef module = PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type),
-                                                           "__module__"));
-        if (module && PyUnicode_Check(module.get()) &&
-            PyUnicode_CompareWithASCIIString(module.get(), "numpy") == 0) {
+        PyRef module = PyRef::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__module__"));
+        if (module && PyUnicode_Check(module.get()) && PyUnicode_CompareWithASCIIString(module.get(), "numpy") == 0) {
             PyRef name = PyRef::steal(PyType_GetName(type));
             numpy_bool = name && PyUnicode_Check(name.get()) &&
                          (PyUnicode_CompareWithASCIIString(name.get(), "bool_") == 0 ||
@@ -101,8 +98,8 @@ std::optional<bool> to_bool(PyObject* value) {
         PyRef shown = PyRef::steal(PyObject_Str(reinterpret_cast<PyObject*>(type)));
         if (!shown) return std::nullopt;
         // Fixed interface text (pyo3's).
-        PyRef message = PyRef::steal(PyUnicode_FromFormat(
-            "object of type '%U' does not define a '__bool__' conversion", shown.get()));
+        PyRef message = PyRef::steal(
+            PyUnicode_FromFormat("object of type '%U' does not define a '__bool__' conversion", shown.get()));
         if (message) PyErr_SetObject(PyExc_TypeError, message.get());
         return std::nullopt;
     }
@@ -183,12 +180,8 @@ bool to_str_map(PyObject* value, StringMap<V>& out, Convert convert) {
 
 }  // namespace
 
-bool to_str_f64_map(PyObject* value, StringMap<double>& out) {
-    return to_str_map(value, out, to_f64);
-}
+bool to_str_f64_map(PyObject* value, StringMap<double>& out) { return to_str_map(value, out, to_f64); }
 
-bool to_str_i32_map(PyObject* value, StringMap<std::int32_t>& out) {
-    return to_str_map(value, out, to_i32);
-}
+bool to_str_i32_map(PyObject* value, StringMap<std::int32_t>& out) { return to_str_map(value, out, to_i32); }
 
 }  // namespace sablewick::py::capi

@@ -24,8 +24,8 @@ inline Py_UCS4 next_code_point(const unsigned char*& p) {
         p += 3;
         return c;
     }
-    const Py_UCS4 c = (Py_UCS4{lead} & 0x07) << 18 | (Py_UCS4{p[1]} & 0x3F) << 12 |
-                      (Py_UCS4{p[2]} & 0x3F) << 6 | (p[3] & 0x3F);
+    const Py_UCS4 c =
+        (Py_UCS4{lead} & 0x07) << 18 | (Py_UCS4{p[1]} & 0x3F) << 12 | (Py_UCS4{p[2]} & 0x3F) << 6 | (p[3] & 0x3F);
     p += 4;
     return c;
 }
@@ -50,7 +50,7 @@ PyObject* str_from_valid_utf8(std::string_view text) {
     }
     // The widest lead byte decides the narrowest width that holds the text:
     // C2-C3 lead U+0080..U+00FF, C4-EF lead U+0100..U+FFFF, F0-F4 the rest.
-    const Py_UCS4 max_char = widest_lead < 0x80 ? 0x7F
+    const Py_UCS4 max_char = widest_lead < 0x80   ? 0x7F
                              : widest_lead < 0xC4 ? 0xFF
                              : widest_lead < 0xF0 ? 0xFFFF
                                                   : 0x10FFFF;
@@ -64,12 +64,8 @@ PyObject* str_from_valid_utf8(std::string_view text) {
                 decode_into(PyUnicode_1BYTE_DATA(str), begin, end);
             }
             break;
-        case PyUnicode_2BYTE_KIND:
-            decode_into(PyUnicode_2BYTE_DATA(str), begin, end);
-            break;
-        default:
-            decode_into(PyUnicode_4BYTE_DATA(str), begin, end);
-            break;
+        case PyUnicode_2BYTE_KIND: decode_into(PyUnicode_2BYTE_DATA(str), begin, end); break;
+        default: decode_into(PyUnicode_4BYTE_DATA(str), begin, end); break;
     }
     return str;
 }

@@ -25,8 +25,6 @@ bool ListWalk::next(PyRef& item) {
     return true;
 }
 
-bool check_signals_every_so_often(std::size_t count) {
-    return (count & 0xFFFF) != 0 || PyErr_CheckSignals() == 0;
-}
+bool check_signals_every_so_often(std::size_t count) { return (count & 0xFFFF) != 0 || PyErr_CheckSignals() == 0; }
 
 }  // namespace sablewick::py::capi

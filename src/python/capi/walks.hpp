@@ -16,8 +16,7 @@ namespace sablewick::py::capi {
 // more entries than it had when the walk started.
 class DictWalk {
 public:
-    explicit DictWalk(PyObject* dict) noexcept
-        : dict_(PyRef::borrow(dict)), size_(PyDict_GET_SIZE(dict)) {}
+    explicit DictWalk(PyObject* dict) noexcept : dict_(PyRef::borrow(dict)), size_(PyDict_GET_SIZE(dict)) {}
     // 1: key and value hold the next entry; 0: done; -1: RuntimeError set.
     int next(PyRef& key, PyRef& value);
 
@@ -32,8 +31,7 @@ private:
 // at the start and the current length. Holds each item it hands out.
 class ListWalk {
 public:
-    explicit ListWalk(PyObject* list) noexcept
-        : list_(PyRef::borrow(list)), size_(PyList_GET_SIZE(list)) {}
+    explicit ListWalk(PyObject* list) noexcept : list_(PyRef::borrow(list)), size_(PyList_GET_SIZE(list)) {}
     bool next(PyRef& item);
 
 private:

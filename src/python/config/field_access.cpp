@@ -51,8 +51,7 @@ std::optional<std::int32_t> resolve_map_key(PyObject* key, const char* prefix) {
     Py_ssize_t size = 0;
     const char* utf8 = PyUnicode_AsUTF8AndSize(key, &size);
     if (!utf8) return std::nullopt;  // UnicodeEncodeError
-    if (std::optional<std::int32_t> id =
-            condition::parse_int(std::string_view(utf8, static_cast<std::size_t>(size)))) {
+    if (std::optional<std::int32_t> id = condition::parse_int(std::string_view(utf8, static_cast<std::size_t>(size)))) {
         return id;
     }
     PyRef message = PyRef::steal(PyUnicode_FromFormat("%s%U", prefix, key));

@@ -84,11 +84,9 @@ bool read_record_list(PyObject* value, Read read, std::vector<Record>& out) {
 
 // A strict optional field that holds a list of records (read_record_list).
 template <class Record, class Read>
-bool record_list_field(PyObject* record, PyObject* name, Read read,
-                       std::optional<std::vector<Record>>& out) {
+bool record_list_field(PyObject* record, PyObject* name, Read read, std::optional<std::vector<Record>>& out) {
     return strict_field(
-        record, name,
-        [&](PyObject* value, std::vector<Record>& list) { return read_record_list(value, read, list); },
+        record, name, [&](PyObject* value, std::vector<Record>& list) { return read_record_list(value, read, list); },
         out);
 }
 

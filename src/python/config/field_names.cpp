@@ -10,10 +10,10 @@ bool make_field_names(FieldNames& names) {
         SABLEWICK_CONFIG_FIELDS(SABLEWICK_FIELD_ENTRY)
 #undef SABLEWICK_FIELD_ENTRY
 #define SABLEWICK_EFFECT_ENTRY(code, start, host, range, value, year, effect) \
-    SABLEWICK_IF(effect, {&names.code, #code},)
-        SABLEWICK_PROPERTIES(SABLEWICK_EFFECT_ENTRY)
+    SABLEWICK_IF(effect, {&names.code, #code}, )
+            SABLEWICK_PROPERTIES(SABLEWICK_EFFECT_ENTRY)
 #undef SABLEWICK_EFFECT_ENTRY
-        {&names.RDM, "RDM"},
+                {&names.RDM, "RDM"},
     };
     return capi::intern_all(entries);
 }

@@ -27,8 +27,7 @@ PyRef collection(PyObject* config, PyObject* name) {
         if (!PyErr_Occurred()) {
             // Fixed interface text: "Deserialization error: talents not found".
             const std::string message =
-                SablewickError::deserialization(std::string(PyUnicode_AsUTF8(name)) + " not found")
-                    .message();
+                SablewickError::deserialization(std::string(PyUnicode_AsUTF8(name)) + " not found").message();
             PyErr_SetString(PyExc_ValueError, message.c_str());
         }
         return {};
@@ -99,9 +98,7 @@ PyObject* init_config(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
     Py_RETURN_NONE;
 }
 
-PyObject* is_config_initialized(PyObject*, PyObject*) {
-    return PyBool_FromLong(cached_config().is_set());
-}
+PyObject* is_config_initialized(PyObject*, PyObject*) { return PyBool_FromLong(cached_config().is_set()); }
 
 }  // namespace
 

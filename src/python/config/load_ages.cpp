@@ -53,8 +53,7 @@ std::optional<EventPair> pair_sequence_form(PyObject* element) {
     if (!walked) return std::nullopt;
     if (count < 2) {
         // Fixed interface text.
-        PyErr_SetString(PyExc_ValueError,
-                        "Event entry must have at least 2 elements [event_id, weight]");
+        PyErr_SetString(PyExc_ValueError, "Event entry must have at least 2 elements [event_id, weight]");
         return std::nullopt;
     }
     std::optional<std::int32_t> id = to_i32(items[0].get());

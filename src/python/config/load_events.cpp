@@ -54,12 +54,10 @@ bool read_event(PyObject* record, cfg::EventConfig& event) {
         if (!no_random) PyErr_Clear();
         event.no_random = no_random.value_or(false);
     }
-    if (std::optional<std::string> include =
-            lenient_field<std::string>(record, names.include, to_text)) {
+    if (std::optional<std::string> include = lenient_field<std::string>(record, names.include, to_text)) {
         event.include.emplace(std::move(*include));
     }
-    if (std::optional<std::string> exclude =
-            lenient_field<std::string>(record, names.exclude, to_text)) {
+    if (std::optional<std::string> exclude = lenient_field<std::string>(record, names.exclude, to_text)) {
         event.exclude.emplace(std::move(*exclude));
     }
     if (PyRef post = get_either_opt(record, names.post_event, names.postEvent)) {

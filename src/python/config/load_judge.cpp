@@ -34,9 +34,7 @@ bool load_judge(PyObject* dict, StringMap<std::vector<cfg::JudgeLevel>>& out) {
         std::vector<cfg::JudgeLevel> levels;
         if (!read_record_list(value, read_level, levels)) return false;
         std::stable_sort(levels.begin(), levels.end(),
-                         [](const cfg::JudgeLevel& a, const cfg::JudgeLevel& b) {
-                             return a.min > b.min;
-                         });
+                         [](const cfg::JudgeLevel& a, const cfg::JudgeLevel& b) { return a.min > b.min; });
         out.insert_or_assign(name, std::move(levels));
         return true;
     });

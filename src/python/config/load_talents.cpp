@@ -35,18 +35,15 @@ bool read_talent(PyObject* record, cfg::TalentConfig& talent) {
         return false;
     }
     talent.grade = lenient_field<std::int32_t>(record, names.grade, to_i32).value_or(0);
-    if (std::optional<std::string> condition =
-            lenient_field<std::string>(record, names.condition, to_text)) {
+    if (std::optional<std::string> condition = lenient_field<std::string>(record, names.condition, to_text)) {
         talent.condition.emplace(std::move(*condition));
     }
     talent.exclusive = lenient_field<bool>(record, names.exclusive, to_bool).value_or(false);
     talent.status = lenient_field<std::int32_t>(record, names.status, to_i32).value_or(0);
-    if (std::optional<std::int32_t> max =
-            lenient_field<std::int32_t>(record, names.max_triggers, to_i32)) {
+    if (std::optional<std::int32_t> max = lenient_field<std::int32_t>(record, names.max_triggers, to_i32)) {
         talent.max_triggers = *max;
     } else {
-        talent.max_triggers =
-            talent.condition ? cfg::default_max_triggers(talent.condition->text()) : 1;
+        talent.max_triggers = talent.condition ? cfg::default_max_triggers(talent.condition->text()) : 1;
     }
     talent.effect = read_effect(record);
     if (!strict_field(record, names.exclude, to_i32_list, talent.exclude)) return false;

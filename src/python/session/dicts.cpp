@@ -18,9 +18,7 @@ using simulator::FormattedYear;
 using simulator::GameSession;
 using simulator::TalentInfo;
 
-PyObject* new_text(const std::string& text) {
-    return str_from_valid_utf8(text);
-}
+PyObject* new_text(const std::string& text) { return str_from_valid_utf8(text); }
 
 // Inserts and releases `value` (which may be nullptr after a failed
 // creation). False with the exception set.
@@ -48,10 +46,8 @@ PyObject* talent_dict(const TalentInfo& talent) {
     PyRef dict = PyRef::steal(PyDict_New());
     if (!dict) return nullptr;
     PyObject* d = dict.get();
-    if (!put(d, k.id, PyLong_FromLong(talent.id)) ||
-        !put(d, k.name, new_text(talent.name)) ||
-        !put(d, k.description, new_text(talent.description)) ||
-        !put(d, k.grade, PyLong_FromLong(talent.grade))) {
+    if (!put(d, k.id, PyLong_FromLong(talent.id)) || !put(d, k.name, new_text(talent.name)) ||
+        !put(d, k.description, new_text(talent.description)) || !put(d, k.grade, PyLong_FromLong(talent.grade))) {
         return nullptr;
     }
     return dict.release();
@@ -63,10 +59,8 @@ PyObject* judge_dict(const FormattedJudge& judge) {
     PyRef dict = PyRef::steal(s.shapes.judge.make());
     if (!dict) return nullptr;
     PyObject* d = dict.get();
-    if (!put(d, k.property_type, new_text(judge.property_type)) ||
-        !put(d, k.value, PyLong_FromLong(judge.value)) ||
-        !put(d, k.grade, PyLong_FromLong(judge.grade)) ||
-        !put(d, k.text, new_text(judge.text)) ||
+    if (!put(d, k.property_type, new_text(judge.property_type)) || !put(d, k.value, PyLong_FromLong(judge.value)) ||
+        !put(d, k.grade, PyLong_FromLong(judge.grade)) || !put(d, k.text, new_text(judge.text)) ||
         !put(d, k.progress, PyFloat_FromDouble(judge.progress)) ||
         !put(d, k.progress_bar, new_text(judge.progress_bar))) {
         return nullptr;
@@ -79,8 +73,7 @@ PyObject* replacement_dict(const simulator::TalentReplacement& replacement) {
     PyRef dict = PyRef::steal(PyDict_New());
     if (!dict) return nullptr;
     PyObject* d = dict.get();
-    if (!put(d, k.source, talent_dict(replacement.source)) ||
-        !put(d, k.target, talent_dict(replacement.target))) {
+    if (!put(d, k.source, talent_dict(replacement.source)) || !put(d, k.target, talent_dict(replacement.target))) {
         return nullptr;
     }
     return dict.release();
@@ -124,8 +117,8 @@ bool make_dict_keys(DictKeys& keys) {
         SABLEWICK_SESSION_KEYS(SABLEWICK_KEY_ENTRY)
 #undef SABLEWICK_KEY_ENTRY
 #define SABLEWICK_YEAR_KEY_ENTRY(code, start, host, range, value, year, effect) \
-    SABLEWICK_IF(year, {&keys.code, #code},)
-        SABLEWICK_PROPERTIES(SABLEWICK_YEAR_KEY_ENTRY)
+    SABLEWICK_IF(year, {&keys.code, #code}, )
+            SABLEWICK_PROPERTIES(SABLEWICK_YEAR_KEY_ENTRY)
 #undef SABLEWICK_YEAR_KEY_ENTRY
     };
     return intern_all(entries);
@@ -145,10 +138,8 @@ PyObject* year_dict(const FormattedYear& year, PyObject* text_key) {
     PyRef dict = PyRef::steal(PyDict_New());
     if (!dict) return nullptr;
     PyObject* d = dict.get();
-    if (!put(d, k.age, PyLong_FromLong(year.age)) ||
-        !put(d, text_key, new_text(year.display_text)) ||
-        !put(d, k.properties, properties_dict(year)) ||
-        !put(d, k.is_end, PyBool_FromLong(year.is_end))) {
+    if (!put(d, k.age, PyLong_FromLong(year.age)) || !put(d, text_key, new_text(year.display_text)) ||
+        !put(d, k.properties, properties_dict(year)) || !put(d, k.is_end, PyBool_FromLong(year.is_end))) {
         return nullptr;
     }
     return dict.release();
@@ -173,16 +164,12 @@ PyObject* summary_dict(const GameSession& session) {
     return dict.release();
 }
 
-PyObject* achievements_list(const GameSession& session) {
-    return list_of(session.new_achievements, talent_dict);
-}
+PyObject* achievements_list(const GameSession& session) { return list_of(session.new_achievements, talent_dict); }
 
 PyObject* events_list(const GameSession& session) {
     return list_of(session.triggered_events, [](std::int32_t id) { return PyLong_FromLong(id); });
 }
 
-PyObject* replacements_list(const GameSession& session) {
-    return list_of(session.replacements, replacement_dict);
-}
+PyObject* replacements_list(const GameSession& session) { return list_of(session.replacements, replacement_dict); }
 
 }  // namespace sablewick::py::session

@@ -27,8 +27,7 @@ using simulator::GameSession;
 constexpr std::uint64_t kDefaultYearsPerPage = 50;
 
 struct GameSessionObject {
-    PyObject_HEAD
-    GameSession value;
+    PyObject_HEAD GameSession value;
     // Shared borrows outstanding; every read takes one. Nothing ever takes
     // an exclusive borrow, so the count is informative only.
     std::atomic<std::uint64_t> borrows;
@@ -92,8 +91,7 @@ PyObject* get_is_ended(PyObject* self, void*) {
 
 // ---- methods --------------------------------------------------------------
 
-PyObject* get_page_data(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                        PyObject* kwnames) {
+PyObject* get_page_data(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     static const char* const names[] = {"page", "years_per_page"};
     static const Signature signature{"GameSession.get_page_data", names, 2, 1};
     PyObject* bound[2] = {nullptr, nullptr};
@@ -120,8 +118,8 @@ PyObject* get_page_data(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
     return years_list(session, static_cast<std::size_t>(first), static_cast<std::size_t>(end));
 }
 
-PyObject* get_year_common(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                          PyObject* kwnames, const Signature& signature, bool formatted) {
+PyObject* get_year_common(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                          const Signature& signature, bool formatted) {
     PyObject* bound[1] = {nullptr};
     if (!bind_arguments(signature, args, nargs, kwnames, bound)) return nullptr;
     std::uint64_t index = 0;
@@ -131,8 +129,7 @@ PyObject* get_year_common(PyObject* self, PyObject* const* args, Py_ssize_t narg
     const GameSession& session = borrow.session();
     if (index >= session.years.size()) Py_RETURN_NONE;
     const DictKeys& keys = state().keys;
-    return year_dict(session.years[static_cast<std::size_t>(index)],
-                     formatted ? keys.text : keys.display_text);
+    return year_dict(session.years[static_cast<std::size_t>(index)], formatted ? keys.text : keys.display_text);
 }
 
 const char* const index_names[] = {"index"};
@@ -142,14 +139,12 @@ PyObject* get_year(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyOb
     return get_year_common(self, args, nargs, kwnames, signature, false);
 }
 
-PyObject* get_year_formatted(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                             PyObject* kwnames) {
+PyObject* get_year_formatted(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     static const Signature signature{"GameSession.get_year_formatted", index_names, 1, 1};
     return get_year_common(self, args, nargs, kwnames, signature, true);
 }
 
-PyObject* get_years_range(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                          PyObject* kwnames) {
+PyObject* get_years_range(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     static const char* const names[] = {"start", "end"};
     static const Signature signature{"GameSession.get_years_range", names, 2, 2};
     PyObject* bound[2] = {nullptr, nullptr};
@@ -258,8 +253,7 @@ PyMethodDef session_methods[] = {
 
 PyGetSetDef session_getset[] = {
     {"total_years", guarded<get_total_years>, nullptr, "Total number of years in the trajectory", nullptr},
-    {"total_pages", guarded<get_total_pages>, nullptr,
-     "Total number of pages (50 years per page by default)", nullptr},
+    {"total_pages", guarded<get_total_pages>, nullptr, "Total number of pages (50 years per page by default)", nullptr},
     {"total_score", guarded<get_total_score>, nullptr, "Total score from summary", nullptr},
     {"final_age", guarded<get_final_age>, nullptr, "Final age (age of the last year)", nullptr},
     {"is_ended", guarded<get_is_ended>, nullptr, "Whether the simulation has ended", nullptr},

@@ -11,8 +11,7 @@ using namespace capi;
 
 namespace {
 
-const char* const parameter_names[] = {"talent_ids", "properties", "achieved_ids", "tms",
-                                       "aevt",       "atlt",       "cachv"};
+const char* const parameter_names[] = {"talent_ids", "properties", "achieved_ids", "tms", "aevt", "atlt", "cachv"};
 constexpr std::size_t kParameters = 7;
 constexpr std::size_t kRequired = 3;
 
@@ -24,8 +23,7 @@ bool optional_i32(PyObject* value, const char* name, std::int32_t& out) {
     return true;
 }
 
-bool optional_list(PyObject* value, const char* name,
-                   std::optional<std::vector<std::int32_t>>& out) {
+bool optional_list(PyObject* value, const char* name, std::optional<std::vector<std::int32_t>>& out) {
     if (!value || value == Py_None) return true;
     std::vector<std::int32_t> list;
     if (!with_argument_prefix(to_i32_list(value, list), name)) return false;
@@ -35,8 +33,8 @@ bool optional_list(PyObject* value, const char* name,
 
 }  // namespace
 
-bool convert_simulation_arguments(const char* display_name, PyObject* const* args,
-                                  Py_ssize_t nargs, PyObject* kwnames, SimulationArguments& out) {
+bool convert_simulation_arguments(const char* display_name, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                                  SimulationArguments& out) {
     const Signature signature{display_name, parameter_names, kParameters, kRequired};
     PyObject* bound[kParameters] = {};
     if (!bind_arguments(signature, args, nargs, kwnames, bound)) return false;

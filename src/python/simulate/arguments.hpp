@@ -20,15 +20,13 @@ struct SimulationArguments {
     // Absent when tms <= 0, cachv <= 0 and neither aevt nor atlt was given.
     std::optional<simulator::PlayHistory> history;
 
-    const simulator::PlayHistory* history_or_null() const {
-        return history ? &*history : nullptr;
-    }
+    const simulator::PlayHistory* history_or_null() const { return history ? &*history : nullptr; }
 };
 
 // Binds (messages name `display_name`, e.g. "simulate_full_life") and
 // converts the arguments; the first failure ends the conversion. Returns
 // false with the exception set.
-bool convert_simulation_arguments(const char* display_name, PyObject* const* args,
-                                  Py_ssize_t nargs, PyObject* kwnames, SimulationArguments& out);
+bool convert_simulation_arguments(const char* display_name, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                                  SimulationArguments& out);
 
 }  // namespace sablewick::py::simulate

@@ -94,7 +94,8 @@ private:
     }
 
     __attribute__((no_sanitize("null")))  // see ThreadPool::work
-    void simulate(runtime::pool::TaskId id) {
+    void
+    simulate(runtime::pool::TaskId id) {
         std::exception_ptr failure;
         try {
             outcome->session.emplace(simulate_session(*cell, arguments));
@@ -131,8 +132,7 @@ PyObject* simulate_async(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     auto cancelled = std::make_shared<std::atomic<bool>>(false);
     PyRef callback = PyRef::steal(bridge::make_done_callback(cancelled));
     if (!callback) return nullptr;
-    PyRef added =
-        PyRef::steal(bridge::call_method(b->add_done_callback, future.get(), callback.get()));
+    PyRef added = PyRef::steal(bridge::call_method(b->add_done_callback, future.get(), callback.get()));
     if (!added) return nullptr;
     if (!completer::prepare()) return nullptr;
     auto pool = runtime::pool::process_pool();

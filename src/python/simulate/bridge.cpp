@@ -16,8 +16,7 @@ namespace {
 PyObject* set_unless_cancelled(PyObject* const* args, Py_ssize_t nargs, PyObject* setter_name,
                                const char* function_name) {
     if (nargs != 2) {
-        PyErr_Format(PyExc_TypeError, "%s() takes 2 positional arguments but %zd were given",
-                     function_name, nargs);
+        PyErr_Format(PyExc_TypeError, "%s() takes 2 positional arguments but %zd were given", function_name, nargs);
         return nullptr;
     }
     const int is_cancelled = future_cancelled(args[0]);
@@ -31,8 +30,7 @@ PyObject* set_result_unless_cancelled(PyObject*, PyObject* const* args, Py_ssize
 }
 
 PyObject* set_exception_unless_cancelled(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
-    return set_unless_cancelled(args, nargs, state().bridge.set_exception,
-                                "_set_exception_unless_cancelled");
+    return set_unless_cancelled(args, nargs, state().bridge.set_exception, "_set_exception_unless_cancelled");
 }
 
 constexpr const char kFlagCapsule[] = "sablewick_core.cancel_flag";
@@ -51,14 +49,11 @@ PyObject* note_cancellation(PyObject* self, PyObject* future) {
     Py_RETURN_NONE;
 }
 
-PyMethodDef set_result_definition = {"_set_result_unless_cancelled",
-                                     as_cfunction(guarded<set_result_unless_cancelled>),
+PyMethodDef set_result_definition = {"_set_result_unless_cancelled", as_cfunction(guarded<set_result_unless_cancelled>),
                                      METH_FASTCALL, nullptr};
 PyMethodDef set_exception_definition = {"_set_exception_unless_cancelled",
-                                        as_cfunction(guarded<set_exception_unless_cancelled>),
-                                        METH_FASTCALL, nullptr};
-PyMethodDef note_cancellation_definition = {"_note_cancellation", guarded<note_cancellation>,
-                                            METH_O, nullptr};
+                                        as_cfunction(guarded<set_exception_unless_cancelled>), METH_FASTCALL, nullptr};
+PyMethodDef note_cancellation_definition = {"_note_cancellation", guarded<note_cancellation>, METH_O, nullptr};
 
 }  // namespace
 
@@ -67,9 +62,7 @@ PyObject* attribute_of(const char* module_name, const char* attribute) {
     return module ? PyObject_GetAttrString(module.get(), attribute) : nullptr;
 }
 
-PyObject* call_method(PyObject* name, PyObject* self) {
-    return PyObject_VectorcallMethod(name, &self, 1, nullptr);
-}
+PyObject* call_method(PyObject* name, PyObject* self) { return PyObject_VectorcallMethod(name, &self, 1, nullptr); }
 
 PyObject* call_method(PyObject* name, PyObject* self, PyObject* arg) {
     PyObject* args[] = {self, arg};

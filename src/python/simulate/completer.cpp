@@ -69,17 +69,15 @@ PyObject* stop_completions(PyObject*, PyObject*) {
         std::lock_guard lock(exit.mutex);
         exit.finalizing.store(true, std::memory_order_release);
     }
-    Py_BEGIN_ALLOW_THREADS
-    {
+    Py_BEGIN_ALLOW_THREADS {
         std::unique_lock lock(exit.mutex);
         exit.drained.wait_for(lock, kExitDrainTimeout, [&] { return exit.in_flight == 0; });
     }
-    Py_END_ALLOW_THREADS
-    Py_RETURN_NONE;
+    Py_END_ALLOW_THREADS Py_RETURN_NONE;
 }
 
-PyMethodDef stop_completions_definition = {"_stop_simulation_completions",
-                                           guarded<stop_completions>, METH_NOARGS, nullptr};
+PyMethodDef stop_completions_definition = {"_stop_simulation_completions", guarded<stop_completions>, METH_NOARGS,
+                                           nullptr};
 
 // With the interpreter lock: wraps the value (or makes the exception) and
 // schedules it on the loop's thread, in the copied context.
@@ -91,8 +89,7 @@ void deliver(Outcome& outcome) {
         value = PyRef::steal(session::wrap_game_session(std::move(*outcome.session)));
     } else {
         // Fixed interface text, followed by the pool's (runtime/pool.hpp).
-        PyRef message = PyRef::steal(
-            PyUnicode_FromFormat("Simulation task panicked: %s", outcome.panic.c_str()));
+        PyRef message = PyRef::steal(PyUnicode_FromFormat("Simulation task panicked: %s", outcome.panic.c_str()));
         if (message) value = PyRef::steal(PyObject_CallOneArg(PyExc_RuntimeError, message.get()));
         setter = b.exception_setter;
     }
@@ -102,8 +99,7 @@ void deliver(Outcome& outcome) {
         setter = b.exception_setter;
     }
     PyObject* args[] = {outcome.loop, setter, outcome.future, value.get(), outcome.context};
-    PyRef scheduled = PyRef::steal(
-        PyObject_VectorcallMethod(b.call_soon_threadsafe, args, 4, b.context_keyword));
+    PyRef scheduled = PyRef::steal(PyObject_VectorcallMethod(b.call_soon_threadsafe, args, 4, b.context_keyword));
     // A closed loop: the error is shown as the interpreter shows an uncaught
     // one, and the value is dropped.
     if (!scheduled) PyErr_Print();
@@ -136,8 +132,7 @@ void complete(runtime::ReadyList<Outcome>& batch) {
         // The done callback that sets the flag runs only when the loop turns
         // again; the future itself knows at once (a cancel just before the
         // loop was closed must not end in a delivery error).
-        if (!outcome->cancelled->load(std::memory_order_acquire) &&
-            !exit.finalizing.load(std::memory_order_acquire)) {
+        if (!outcome->cancelled->load(std::memory_order_acquire) && !exit.finalizing.load(std::memory_order_acquire)) {
             const int is_cancelled = bridge::future_cancelled(outcome->future);
             if (is_cancelled < 0) PyErr_Clear();
             if (is_cancelled == 0) deliver(*outcome);
@@ -161,9 +156,7 @@ void* completion_thread(void* state) {
         complete(batch);
         // Outcomes left here were not released (finalising): their Python
         // references go with the process.
-        batch.for_each([](Outcome& outcome) {
-            outcome.loop = outcome.future = outcome.context = nullptr;
-        });
+        batch.for_each([](Outcome& outcome) { outcome.loop = outcome.future = outcome.context = nullptr; });
         batch.clear();
     }
     return nullptr;
@@ -203,8 +196,6 @@ bool prepare() {
     return true;
 }
 
-void hand_over(std::unique_ptr<Outcome> outcome) noexcept {
-    queue().outcomes.hand_over(std::move(outcome));
-}
+void hand_over(std::unique_ptr<Outcome> outcome) noexcept { queue().outcomes.hand_over(std::move(outcome)); }
 
 }  // namespace sablewick::py::simulate::completer

@@ -18,11 +18,9 @@ simulator::GameSession simulate_session(config::ConfigCell& cell, const Simulati
     static const simulator::EmojiMap* no_emoji = new simulator::EmojiMap();
     std::shared_lock guard(cell.lock);
     const config::CachedConfig& config = cell.config;
-    simulator::SimulationResult result =
-        config.engine.simulate(arguments.talent_ids, arguments.properties,
-                               arguments.achieved_ids, arguments.history_or_null());
-    return simulator::GameSession::create(std::move(result),
-                                          config.emoji_map ? *config.emoji_map : *no_emoji);
+    simulator::SimulationResult result = config.engine.simulate(arguments.talent_ids, arguments.properties,
+                                                                arguments.achieved_ids, arguments.history_or_null());
+    return simulator::GameSession::create(std::move(result), config.emoji_map ? *config.emoji_map : *no_emoji);
 }
 
 }  // namespace sablewick::py::simulate

@@ -34,9 +34,7 @@ constexpr const char kDoc[] =
     "# Raises\n"
     "RuntimeError if `init_config` was not called first";
 
-
-PyObject* simulate_full_life(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                             PyObject* kwnames) {
+PyObject* simulate_full_life(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     SimulationArguments arguments;
     if (!convert_simulation_arguments("simulate_full_life", args, nargs, kwnames, arguments)) {
         return nullptr;

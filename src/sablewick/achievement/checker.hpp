@@ -7,7 +7,9 @@
 #include "sablewick/simulator/engine.hpp"
 #include "sablewick/simulator/result.hpp"
 
-namespace sablewick::property { class PropertyState; }
+namespace sablewick::property {
+class PropertyState;
+}
 
 namespace sablewick::achievement::checker {
 
@@ -20,8 +22,10 @@ namespace sablewick::achievement::checker {
 // opportunity in this life (Snapshot masks; everything when there was none).
 // A record that reads none of it answers as it did then: it was not met
 // (or it would be achieved now), so it is not asked again.
-std::vector<simulator::AchievementInfo> check_achievements(
-    config::Opportunity opportunity, const condition::Snapshot& state, const simulator::AchievedSet& achieved,
-    const simulator::CompiledRules& rules, std::uint32_t changed = condition::Snapshot::kEverything);
+std::vector<simulator::AchievementInfo> check_achievements(config::Opportunity opportunity,
+                                                           const condition::Snapshot& state,
+                                                           const simulator::AchievedSet& achieved,
+                                                           const simulator::CompiledRules& rules,
+                                                           std::uint32_t changed = condition::Snapshot::kEverything);
 
 }  // namespace sablewick::achievement::checker

@@ -52,8 +52,7 @@ void fresh_lock_in_child() {
     if (ConditionCache* c = g_created.load(std::memory_order_acquire)) c->mutex.reset_after_fork();
     locked_for_fork = nullptr;
 }
-constexpr runtime::lifecycle::ForkHandlers kForkStep{&lock_before_fork, &unlock_in_parent,
-                                                     &fresh_lock_in_child};
+constexpr runtime::lifecycle::ForkHandlers kForkStep{&lock_before_fork, &unlock_in_parent, &fresh_lock_in_child};
 
 // Heap-allocated and never destroyed: simulations on background threads may
 // still use it while the process exits.

@@ -9,7 +9,9 @@
 #include "sablewick/condition/compiled.hpp"
 #include "sablewick/error.hpp"
 
-namespace sablewick::property { class PropertyState; }
+namespace sablewick::property {
+class PropertyState;
+}
 
 namespace sablewick::condition::cache {
 

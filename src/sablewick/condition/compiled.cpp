@@ -300,9 +300,8 @@ CompiledCondition CompiledCondition::compile(const ast::AstNode& tree) {
 std::optional<Result<CompiledCondition>> CompiledCondition::compile_text(std::string_view text) {
     ProgramBuilder builder;
     // Every leaf but the first follows an operator.
-    builder.reserve(1 + static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-                        return c == '&' || c == '|';
-                    })));
+    builder.reserve(1 + static_cast<std::size_t>(
+                            std::count_if(text.begin(), text.end(), [](char c) { return c == '&' || c == '|'; })));
     std::optional<SablewickError> word_error;
     std::vector<std::int32_t> ids;
     std::vector<std::uint32_t> operands;
@@ -386,9 +385,10 @@ Snapshot::Snapshot(const property::PropertyState& s) noexcept
     : bits(s.list_bits()), state(&s), appended(s.TLT.size() + s.EVT.size()) {
     using property::Code;
     const auto put = [this](Code code, std::int32_t value) { values[static_cast<std::size_t>(code)] = value; };
-#define SABLEWICK_PUT(name, start, host, range, value, year, effect) \
-    put(Code::name, s.name);                                          \
-    SABLEWICK_IF(range, put(Code::L##name, std::min(s.name, s.L##name)); put(Code::H##name, std::max(s.name, s.H##name));)
+#define SABLEWICK_PUT(name, start, host, range, value, year, effect)     \
+    put(Code::name, s.name);                                             \
+    SABLEWICK_IF(range, put(Code::L##name, std::min(s.name, s.L##name)); \
+                 put(Code::H##name, std::max(s.name, s.H##name));)
     SABLEWICK_PROPERTIES(SABLEWICK_PUT)
 #undef SABLEWICK_PUT
     put(Code::SUM, s.calculate_summary_score());
@@ -396,7 +396,8 @@ Snapshot::Snapshot(const property::PropertyState& s) noexcept
 
 std::uint32_t Snapshot::changed_since(const Snapshot& earlier) const noexcept {
     std::uint32_t changed = appended != earlier.appended ? kLists : 0;
-    for (std::size_t k = 0; k < kValues; ++k) changed |= static_cast<std::uint32_t>(values[k] != earlier.values[k]) << k;
+    for (std::size_t k = 0; k < kValues; ++k)
+        changed |= static_cast<std::uint32_t>(values[k] != earlier.values[k]) << k;
     return changed;
 }
 
@@ -464,8 +465,8 @@ bool detail::rare_test(const Test& t, const std::int32_t* pool, const Snapshot& 
         }
         case TestKind::ListIds: {
             const property::PropertyState& state = *s.state;
-            const std::vector<std::int32_t>& list = kind == property::ListKind::TLT   ? state.TLT
-                                                    : kind == property::ListKind::EVT ? state.EVT
+            const std::vector<std::int32_t>& list = kind == property::ListKind::TLT    ? state.TLT
+                                                    : kind == property::ListKind::EVT  ? state.EVT
                                                     : kind == property::ListKind::AEVT ? state.AEVT
                                                                                        : state.ATLT;
             for (std::int32_t id : list) {

@@ -8,7 +8,9 @@
 #include <string>
 #include <string_view>
 
-namespace sablewick::property { class PropertyState; }
+namespace sablewick::property {
+class PropertyState;
+}
 
 namespace sablewick::condition {
 

@@ -3,7 +3,9 @@
 
 #include "sablewick/condition/ast.hpp"
 
-namespace sablewick::property { class PropertyState; }
+namespace sablewick::property {
+class PropertyState;
+}
 
 namespace sablewick::condition::evaluator {
 

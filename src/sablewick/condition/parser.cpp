@@ -27,9 +27,8 @@ struct Sign {
 };
 
 constexpr Sign kSigns[] = {
-    {">=", Operator::GreaterEqual}, {"<=", Operator::LessEqual}, {"!=", Operator::NotEqual},
-    {">", Operator::Greater},       {"<", Operator::Less},       {"=", Operator::Equal},
-    {"?", Operator::In},            {"!", Operator::NotIn},
+    {">=", Operator::GreaterEqual}, {"<=", Operator::LessEqual}, {"!=", Operator::NotEqual}, {">", Operator::Greater},
+    {"<", Operator::Less},          {"=", Operator::Equal},      {"?", Operator::In},        {"!", Operator::NotIn},
 };
 
 // The bytes that begin an operator sign.
@@ -45,7 +44,9 @@ constexpr auto kSignByte = [] {
 class SplitIndex {
 public:
     void add(std::int64_t depth, std::size_t position) { entries_.emplace_back(depth, position); }
-    void seal() { std::stable_sort(entries_.begin(), entries_.end(), [](auto& x, auto& y) { return x.first < y.first; }); }
+    void seal() {
+        std::stable_sort(entries_.begin(), entries_.end(), [](auto& x, auto& y) { return x.first < y.first; });
+    }
 
     // The last position p with a <= p < b at `depth`, or npos.
     std::size_t last(std::int64_t depth, std::size_t a, std::size_t b) const {
@@ -77,9 +78,18 @@ LeafError split_leaf(std::string_view text, LeafSpec& out, std::vector<std::int3
         if (!kSignByte[static_cast<unsigned char>(c)]) continue;
         const bool equals_next = i + 1 < text.size() && text[i + 1] == '=';
         switch (c) {
-            case '>': if (equals_next) note(0, i); note(3, i); break;
-            case '<': if (equals_next) note(1, i); note(4, i); break;
-            case '!': if (equals_next) note(2, i); note(7, i); break;
+            case '>':
+                if (equals_next) note(0, i);
+                note(3, i);
+                break;
+            case '<':
+                if (equals_next) note(1, i);
+                note(4, i);
+                break;
+            case '!':
+                if (equals_next) note(2, i);
+                note(7, i);
+                break;
             case '=': note(5, i); break;
             case '?': note(6, i); break;
             default: break;

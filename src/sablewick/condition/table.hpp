@@ -131,7 +131,8 @@ std::optional<SmallCondition> shrink(const TableCondition& c) noexcept;
 
 [[gnu::always_inline]] inline bool holds(const SmallCondition& c, const Snapshot& s) noexcept {
     const std::uint32_t d = static_cast<std::uint32_t>(s.values[c.value]) - static_cast<std::uint32_t>(c.lo);
-    const std::uint32_t range = static_cast<std::uint32_t>(d <= c.span) & static_cast<std::uint32_t>(c.mask >> (d & 63));
+    const std::uint32_t range =
+        static_cast<std::uint32_t>(d <= c.span) & static_cast<std::uint32_t>(c.mask >> (d & 63));
     const auto bit = static_cast<std::uint32_t>(s.bits[c.bit >> 6] >> (c.bit & 63));
     return (c.table >> ((range & 1) | ((bit & 1) << 1))) & 1;
 }

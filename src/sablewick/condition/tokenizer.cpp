@@ -17,10 +17,24 @@ Result<std::vector<Token>> tokenize(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         switch (text[i]) {
             case ' ': end_word(i); break;
-            case '&': end_word(i); tokens.push_back(Token::and_()); break;
-            case '|': end_word(i); tokens.push_back(Token::or_()); break;
-            case '(': end_word(i); tokens.push_back(Token::open_paren()); ++depth; break;
-            case ')': end_word(i); tokens.push_back(Token::close_paren()); --depth; break;
+            case '&':
+                end_word(i);
+                tokens.push_back(Token::and_());
+                break;
+            case '|':
+                end_word(i);
+                tokens.push_back(Token::or_());
+                break;
+            case '(':
+                end_word(i);
+                tokens.push_back(Token::open_paren());
+                ++depth;
+                break;
+            case ')':
+                end_word(i);
+                tokens.push_back(Token::close_paren());
+                --depth;
+                break;
             default: break;
         }
     }

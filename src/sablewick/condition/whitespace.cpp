@@ -6,11 +6,15 @@ bool is_white_space(char32_t c) noexcept {
     if (c <= 0x20) return c == 0x20 || (c >= 0x09 && c <= 0x0D);
     if (c < 0x85) return false;
     switch (c) {
-        case 0x85: case 0xA0: case 0x1680: case 0x2028: case 0x2029: case 0x202F:
-        case 0x205F: case 0x3000:
-            return true;
-        default:
-            return c >= 0x2000 && c <= 0x200A;
+        case 0x85:
+        case 0xA0:
+        case 0x1680:
+        case 0x2028:
+        case 0x2029:
+        case 0x202F:
+        case 0x205F:
+        case 0x3000: return true;
+        default: return c >= 0x2000 && c <= 0x200A;
     }
 }
 
@@ -22,10 +26,20 @@ char32_t decode_utf8(std::string_view text, std::size_t& length) noexcept {
     std::size_t n;
     char32_t c;
     char32_t min;
-    if ((b0 & 0xE0) == 0xC0) { n = 2; c = b0 & 0x1F; min = 0x80; }
-    else if ((b0 & 0xF0) == 0xE0) { n = 3; c = b0 & 0x0F; min = 0x800; }
-    else if ((b0 & 0xF8) == 0xF0) { n = 4; c = b0 & 0x07; min = 0x10000; }
-    else return 0xFFFD;
+    if ((b0 & 0xE0) == 0xC0) {
+        n = 2;
+        c = b0 & 0x1F;
+        min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        n = 3;
+        c = b0 & 0x0F;
+        min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        n = 4;
+        c = b0 & 0x07;
+        min = 0x10000;
+    } else
+        return 0xFFFD;
     if (text.size() < n) return 0xFFFD;
     for (std::size_t i = 1; i < n; ++i) {
         if ((byte(i) & 0xC0) != 0x80) return 0xFFFD;

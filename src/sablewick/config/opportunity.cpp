@@ -21,16 +21,16 @@ constexpr std::size_t kLongestName = 10;
 // Upper-case form of a non-ASCII code point when it is pure ASCII, else empty.
 std::string_view ascii_upper_of(char32_t cp) {
     switch (cp) {
-        case 0x00DF: return "SS";   // sharp s
-        case 0x0131: return "I";    // dotless i
-        case 0x017F: return "S";    // long s
+        case 0x00DF: return "SS";  // sharp s
+        case 0x0131: return "I";   // dotless i
+        case 0x017F: return "S";   // long s
         case 0xFB00: return "FF";
         case 0xFB01: return "FI";
         case 0xFB02: return "FL";
         case 0xFB03: return "FFI";
         case 0xFB04: return "FFL";
-        case 0xFB05: return "ST";   // long s t ligature
-        case 0xFB06: return "ST";   // st ligature
+        case 0xFB05: return "ST";  // long s t ligature
+        case 0xFB06: return "ST";  // st ligature
         default: return {};
     }
 }

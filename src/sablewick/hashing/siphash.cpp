@@ -15,8 +15,7 @@ std::uint64_t load_le64(const unsigned char* p) noexcept {
 
 }  // namespace
 
-std::uint64_t siphash13(std::uint64_t k0, std::uint64_t k1, const void* data,
-                        std::size_t size) noexcept {
+std::uint64_t siphash13(std::uint64_t k0, std::uint64_t k1, const void* data, std::size_t size) noexcept {
     const auto* p = static_cast<const unsigned char*>(data);
     detail::SipState s(k0, k1);
     const std::size_t whole = size & ~std::size_t{7};

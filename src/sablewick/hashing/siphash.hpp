@@ -56,8 +56,7 @@ struct SipState {
 }  // namespace detail
 
 // SipHash-1-3 of `size` bytes at `data` under the key (k0, k1).
-std::uint64_t siphash13(std::uint64_t k0, std::uint64_t k1, const void* data,
-                        std::size_t size) noexcept;
+std::uint64_t siphash13(std::uint64_t k0, std::uint64_t k1, const void* data, std::size_t size) noexcept;
 
 inline std::uint64_t siphash13(std::uint64_t k0, std::uint64_t k1, std::string_view bytes) noexcept {
     return siphash13(k0, k1, bytes.data(), bytes.size());

@@ -11,20 +11,23 @@
 namespace sablewick::property {
 
 enum class Code : std::uint8_t {
-    // The properties (see properties.hpp), in its order.
+// The properties (see properties.hpp), in its order.
 #define SABLEWICK_CODE(name, start, host, range, value, year, effect) name,
     SABLEWICK_PROPERTIES(SABLEWICK_CODE)
 #undef SABLEWICK_CODE
-    // Effective minima, then maxima, of the properties with a running range.
+// Effective minima, then maxima, of the properties with a running range.
 #define SABLEWICK_CODE(name, start, host, range, value, year, effect) SABLEWICK_IF(range, L##name, )
-    SABLEWICK_PROPERTIES(SABLEWICK_CODE)
+        SABLEWICK_PROPERTIES(SABLEWICK_CODE)
 #undef SABLEWICK_CODE
 #define SABLEWICK_CODE(name, start, host, range, value, year, effect) SABLEWICK_IF(range, H##name, )
-    SABLEWICK_PROPERTIES(SABLEWICK_CODE)
+            SABLEWICK_PROPERTIES(SABLEWICK_CODE)
 #undef SABLEWICK_CODE
-    SUM,
+                SUM,
     // Id lists.
-    TLT, EVT, AEVT, ATLT,
+    TLT,
+    EVT,
+    AEVT,
+    ATLT,
     // Random target of an effect; reads as 0 in a condition.
     RDM,
     // Any other text.
@@ -36,7 +39,7 @@ constexpr Code code_from_text(std::string_view text) noexcept {
     // Few codes and short texts: comparing them all is quick enough, and
     // the engine resolves each text once, when a condition is compiled.
 #define SABLEWICK_CODE(name, start, host, range, value, year, effect) \
-    if (text == #name) return Code::name;                              \
+    if (text == #name) return Code::name;                             \
     SABLEWICK_IF(range, if (text == "L" #name) return Code::L##name; if (text == "H" #name) return Code::H##name;)
     SABLEWICK_PROPERTIES(SABLEWICK_CODE)
 #undef SABLEWICK_CODE

@@ -21,8 +21,7 @@ std::int32_t read_property(const StringMap<std::int32_t>& properties, std::strin
 
 }  // namespace
 
-PropertyState::PropertyState(const std::vector<std::int32_t>& talents,
-                             const StringMap<std::int32_t>& properties,
+PropertyState::PropertyState(const std::vector<std::int32_t>& talents, const StringMap<std::int32_t>& properties,
                              const simulator::PlayHistory* history) {
     TLT.reserve(std::max(kTalentReserve, talents.size()));
     TLT.assign(talents.begin(), talents.end());
@@ -41,9 +40,9 @@ PropertyState::PropertyState(const std::vector<std::int32_t>& talents,
 
 PropertyState::Ranged PropertyState::ranged(Code code) noexcept {
     switch (code) {
-#define SABLEWICK_CASE(name, start, host, range, value, year, effect) \
-    SABLEWICK_IF(effect, case Code::name                                \
-                 : return {&name, SABLEWICK_IF(range, &L##name, &H##name) SABLEWICK_IF_NOT(range, nullptr, nullptr)};)
+#define SABLEWICK_CASE(name, start, host, range, value, year, effect)                             \
+    SABLEWICK_IF(effect, case Code::name : return {&name, SABLEWICK_IF(range, &L##name, &H##name) \
+                                                              SABLEWICK_IF_NOT(range, nullptr, nullptr)};)
         SABLEWICK_PROPERTIES(SABLEWICK_CASE)
 #undef SABLEWICK_CASE
         default: return {nullptr, nullptr, nullptr};
@@ -53,10 +52,13 @@ PropertyState::Ranged PropertyState::ranged(Code code) noexcept {
 std::int32_t PropertyState::ranged_value(Code base, std::int32_t& min, std::int32_t& max) const noexcept {
     switch (base) {
 #define SABLEWICK_CASE(name, start, host, range, value, year, effect) \
-    SABLEWICK_IF(range, case Code::name: min = L##name; max = H##name; return name;)
+    SABLEWICK_IF(range, case Code::name : min = L##name; max = H##name; return name;)
         SABLEWICK_PROPERTIES(SABLEWICK_CASE)
 #undef SABLEWICK_CASE
-        default: min = 0; max = 0; return 0;
+        default:
+            min = 0;
+            max = 0;
+            return 0;
     }
 }
 
@@ -192,8 +194,8 @@ void PropertyState::change(Code code, std::int32_t delta, RandomSource& random) 
 #define SABLEWICK_CASE(name, start, host, range, value, year, effect) SABLEWICK_IF(effect, case Code::name:)
         SABLEWICK_PROPERTIES(SABLEWICK_CASE)
 #undef SABLEWICK_CASE
-            add_value(code, delta);
-            return;
+        add_value(code, delta);
+        return;
         case Code::TLT: add_talent(delta); return;
         case Code::EVT: add_event(delta); return;
         case Code::RDM: add_random(delta, random); return;
@@ -221,10 +223,11 @@ std::int32_t PropertyState::effective_max(Code base) const noexcept {
 
 std::int32_t PropertyState::scalar(Code code) const noexcept {
     switch (code) {
-#define SABLEWICK_CASE(name, start, host, range, value, year, effect) \
-    case Code::name: return name;                                        \
-        SABLEWICK_IF(range, case Code::L##name: return effective_min(Code::name); \
-                     case Code::H##name: return effective_max(Code::name);)
+#define SABLEWICK_CASE(name, start, host, range, value, year, effect)              \
+    case Code::name:                                                               \
+        return name;                                                               \
+        SABLEWICK_IF(range, case Code::L##name : return effective_min(Code::name); \
+                     case Code::H##name : return effective_max(Code::name);)
         SABLEWICK_PROPERTIES(SABLEWICK_CASE)
 #undef SABLEWICK_CASE
         case Code::SUM: return calculate_summary_score();

@@ -14,9 +14,13 @@
 #include "sablewick/property/code.hpp"
 #include "sablewick/property/properties.hpp"
 
-namespace sablewick { class RandomSource; }
+namespace sablewick {
+class RandomSource;
+}
 
-namespace sablewick::simulator { struct PlayHistory; }
+namespace sablewick::simulator {
+struct PlayHistory;
+}
 
 namespace sablewick::property {
 
@@ -74,8 +78,7 @@ public:
     // Start values: TLT = talents, the properties the host sets from
     // `properties` (0 when absent), the others at their start
     // (properties.hpp), history copied into AEVT/ATLT/TMS/CACHV.
-    PropertyState(const std::vector<std::int32_t>& talents,
-                  const StringMap<std::int32_t>& properties,
+    PropertyState(const std::vector<std::int32_t>& talents, const StringMap<std::int32_t>& properties,
                   const simulator::PlayHistory* history);
 
     // Changes the state by property code (see the code table); codes outside

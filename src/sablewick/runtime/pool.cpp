@@ -17,8 +17,7 @@
 
 namespace sablewick::runtime::pool {
 
-ThreadPool::ThreadPool(std::size_t keep_alive, std::chrono::nanoseconds idle_timeout,
-                       std::size_t max_threads)
+ThreadPool::ThreadPool(std::size_t keep_alive, std::chrono::nanoseconds idle_timeout, std::size_t max_threads)
     : keep_alive_(keep_alive), idle_timeout_(idle_timeout), max_threads_(std::max<std::size_t>(max_threads, 1)) {}
 
 std::expected<TaskId, std::string> ThreadPool::submit(std::unique_ptr<Job>& job) {
@@ -72,15 +71,13 @@ std::string spawn_error_text(int error) {
     char buffer[256];
     // GNU strerror_r returns the text (maybe not in buffer).
     const char* text = strerror_r(error, buffer, sizeof buffer);
-    return "OS can't spawn worker thread: " + std::string(text) + " (os error " +
-           std::to_string(error) + ")";
+    return "OS can't spawn worker thread: " + std::string(text) + " (os error " + std::to_string(error) + ")";
 }
 
 int ThreadPool::start_thread() {
     // Threads beyond the keep-alive count yield to the rest of the process.
     const bool kept = kept_ < keep_alive_;
-    const int error = start_named_thread(
-        kept ? &ThreadPool::kept_thread_main : &ThreadPool::lowered_thread_main, this);
+    const int error = start_named_thread(kept ? &ThreadPool::kept_thread_main : &ThreadPool::lowered_thread_main, this);
     if (error == 0) {
         ++threads_;
         if (kept) ++kept_;
@@ -178,8 +175,10 @@ std::expected<std::size_t, std::string> keep_alive_from(const char* value, std::
     for (char c : text) {
         if (c < '0' || c > '9') return refuse("invalid digit found in string");
         const auto digit = static_cast<std::uint64_t>(c - '0');
-        if (count > (UINT64_MAX - digit) / 10) too_large = true;
-        else count = count * 10 + digit;
+        if (count > (UINT64_MAX - digit) / 10)
+            too_large = true;
+        else
+            count = count * 10 + digit;
     }
     if (too_large) return refuse("number too large to fit in target type");
     if (count == 0) return std::unexpected(variable + " cannot be set to 0");

@@ -101,7 +101,8 @@ CompiledRules::CompiledRules(const SimulationEngine& engine) {
         rule.filter_start = filter;
         if (filter.start != Check::kNever) {
             rule.filter = table_of(filter);
-            rule.filter_reads_age = condition::reads(arena, filter.start) & (std::uint32_t{1} << static_cast<unsigned>(property::Code::AGE));
+            rule.filter_reads_age = condition::reads(arena, filter.start) &
+                                    (std::uint32_t{1} << static_cast<unsigned>(property::Code::AGE));
             rule.small_filter = condition::shrink(tables[rule.filter]);
         }
         rule.branches_begin = static_cast<std::uint32_t>(branches.size());
@@ -180,10 +181,10 @@ void CompiledRules::add_at_age(AgeRule& rule, std::int32_t age) {
         // A filter that does not read AGE is the event's own; one that does
         // has its AGE tests answered, from its table where it has one.
         const condition::TableCondition& own = tables[event.filter];
-        const condition::TableCondition filter =
-            !event.filter_reads_age                             ? own
-            : own.walked == condition::TableCondition::kWalked ? condition::tabulate(arena, start, fixed)
-                                                                : condition::fix_value(own, fixed);
+        const condition::TableCondition filter = !event.filter_reads_age ? own
+                                                 : own.walked == condition::TableCondition::kWalked
+                                                     ? condition::tabulate(arena, start, fixed)
+                                                     : condition::fix_value(own, fixed);
         if (condition::never_holds(filter)) continue;
         const auto position = static_cast<std::uint32_t>(out.weights.size() - rule.begin);
         out.weights.push_back(candidate.weight);

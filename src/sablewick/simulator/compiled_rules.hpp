@@ -132,8 +132,8 @@ public:
     // in their table form; see condition/table.hpp.
     std::vector<condition::TableCondition> tables;
 
-    std::vector<EventRule> events;     // by dense number
-    std::vector<TalentRule> talents;   // by dense number
+    std::vector<EventRule> events;    // by dense number
+    std::vector<TalentRule> talents;  // by dense number
     std::vector<BranchRule> branches;
     std::vector<Candidate> candidates;
     // A year's draw runs on its age's table, and AGE is that age unless an
@@ -155,7 +155,6 @@ public:
     std::vector<AchievementRule> achievements[4];
     std::vector<std::int32_t> group_ids;  // own id of each group
     IdMap<std::uint32_t> group_of;        // own id -> group
-
 
     // Candidates of an event table, appended to `out` (for a table that is
     // not an age's, as the tests draw from).

@@ -15,8 +15,7 @@ using achievement::checker::check_achievements;
 
 // Appends what a check found; with `achieved`, also marks the ids achieved
 // (after the check: records found together are all reported).
-void take_achievements(std::vector<AchievementInfo>&& found, AchievedSet* achieved,
-                       std::vector<AchievementInfo>& out) {
+void take_achievements(std::vector<AchievementInfo>&& found, AchievedSet* achieved, std::vector<AchievementInfo>& out) {
     for (auto& info : found) {
         if (achieved) achieved->add(info.id);
         out.push_back(std::move(info));
@@ -75,16 +74,14 @@ const CompiledRules& SimulationEngine::bound(property::PropertyState& state) con
 }
 
 SimulationResult SimulationEngine::simulate(const std::vector<std::int32_t>& talent_ids,
-                                            const StringMap<std::int32_t>& properties,
-                                            const IdSet& achieved_ids,
+                                            const StringMap<std::int32_t>& properties, const IdSet& achieved_ids,
                                             const PlayHistory* history) const {
     return simulate(talent_ids, properties, achieved_ids, history, thread_random());
 }
 
 SimulationResult SimulationEngine::simulate(const std::vector<std::int32_t>& talent_ids,
-                                            const StringMap<std::int32_t>& properties,
-                                            const IdSet& achieved_ids, const PlayHistory* history,
-                                            RandomSource& random) const {
+                                            const StringMap<std::int32_t>& properties, const IdSet& achieved_ids,
+                                            const PlayHistory* history, RandomSource& random) const {
     const CompiledRules& compiled = rules();
     SimulationResult result;
     result.years.reserve(120);
@@ -129,16 +126,16 @@ SimulationResult SimulationEngine::simulate(const std::vector<std::int32_t>& tal
             do_talents(state, counts, random, pending, &lines);
             // The year's talents may have moved AGE away from the year's age.
             const std::optional<std::uint32_t> event =
-                state.AGE == age ? draw_at_age(compiled, rule, state, random, draws)
-                                 : draw(compiled,
-                                        std::span<const Candidate>(compiled.candidates)
-                                            .subspan(rule.candidates_begin, rule.candidates_end - rule.candidates_begin),
-                                        state, random, draws);
+                state.AGE == age
+                    ? draw_at_age(compiled, rule, state, random, draws)
+                    : draw(compiled,
+                           std::span<const Candidate>(compiled.candidates)
+                               .subspan(rule.candidates_begin, rule.candidates_end - rule.candidates_begin),
+                           state, random, draws);
             if (event) {
                 chain.clear();
                 run_chain(compiled, state, *event, chain, random);
-                lines.insert(lines.end(), std::make_move_iterator(chain.begin()),
-                             std::make_move_iterator(chain.end()));
+                lines.insert(lines.end(), std::make_move_iterator(chain.begin()), std::make_move_iterator(chain.end()));
             }
         } else {
             do_talents(state, counts, random, pending, &lines);
@@ -148,7 +145,8 @@ SimulationResult SimulationEngine::simulate(const std::vector<std::int32_t>& tal
         const bool is_end = state.LIF <= 0 || year >= kMaxYears;
         YearRecord& record = result.years.emplace_back();
         record.entries = std::move(lines);
-#define SABLEWICK_RECORD(name, start, host, range, value, year, effect) SABLEWICK_IF(year, record.properties.name = state.name;)
+#define SABLEWICK_RECORD(name, start, host, range, value, year, effect) \
+    SABLEWICK_IF(year, record.properties.name = state.name;)
         SABLEWICK_PROPERTIES(SABLEWICK_RECORD)
 #undef SABLEWICK_RECORD
         record.age = age;
@@ -172,7 +170,7 @@ SimulationResult SimulationEngine::simulate(const std::vector<std::int32_t>& tal
     SABLEWICK_IF(range, {"H" #name, state.effective_max(property::Code::name)}, )
         SABLEWICK_PROPERTIES(SABLEWICK_GRADED)
 #undef SABLEWICK_GRADED
-        {"SUM", score},
+            {"SUM", score},
     };
     for (const auto& [key, value] : graded) {
         if (auto verdict = judge_property(key, value)) result.judges.push_back(std::move(*verdict));

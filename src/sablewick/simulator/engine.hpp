@@ -14,8 +14,12 @@
 #include "sablewick/simulator/compiled_rules.hpp"
 #include "sablewick/simulator/result.hpp"
 
-namespace sablewick { class RandomSource; }
-namespace sablewick::property { class PropertyState; }
+namespace sablewick {
+class RandomSource;
+}
+namespace sablewick::property {
+class PropertyState;
+}
 
 namespace sablewick::simulator {
 
@@ -46,8 +50,7 @@ private:
 };
 
 // Applies the non-zero deltas in the order CHR INT STR MNY SPR LIF AGE RDM.
-void apply_effect(property::PropertyState& state, const config::EffectConfig& effect,
-                  RandomSource& random);
+void apply_effect(property::PropertyState& state, const config::EffectConfig& effect, RandomSource& random);
 
 // Which achievements a life has: the host's set and what the life found at
 // START and TRAJECTORY, answered per group of records sharing an own id.
@@ -90,15 +93,10 @@ public:
     const CompiledRules& rules() const;
 
     // One whole life. Never fails. `random` defaults to the thread's generator.
-    SimulationResult simulate(const std::vector<std::int32_t>& talent_ids,
-                              const StringMap<std::int32_t>& properties,
-                              const IdSet& achieved_ids,
-                              const PlayHistory* history) const;
-    SimulationResult simulate(const std::vector<std::int32_t>& talent_ids,
-                              const StringMap<std::int32_t>& properties,
-                              const IdSet& achieved_ids,
-                              const PlayHistory* history,
-                              RandomSource& random) const;
+    SimulationResult simulate(const std::vector<std::int32_t>& talent_ids, const StringMap<std::int32_t>& properties,
+                              const IdSet& achieved_ids, const PlayHistory* history) const;
+    SimulationResult simulate(const std::vector<std::int32_t>& talent_ids, const StringMap<std::int32_t>& properties,
+                              const IdSet& achieved_ids, const PlayHistory* history, RandomSource& random) const;
 
     // One talent pass over TLT: returns the "TLT" lines, applies the effects
     // and raises the counts.
@@ -111,8 +109,8 @@ public:
 
     // Makes event `event_id` happen and follows its branches, appending one
     // "EVT" line per event to `lines`.
-    void process_event_chain(property::PropertyState& state, std::int32_t event_id,
-                             std::vector<YearEntry>& lines, RandomSource& random) const;
+    void process_event_chain(property::PropertyState& state, std::int32_t event_id, std::vector<YearEntry>& lines,
+                             RandomSource& random) const;
 
     // The weighted draw over an event table (an age's, or any list of
     // pairs); nothing when no event happens.

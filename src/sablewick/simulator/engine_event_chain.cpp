@@ -12,8 +12,8 @@ void SimulationEngine::process_event_chain(property::PropertyState& state, std::
     if (event != property::IdSpaces::kNone) run_chain(compiled, state, event, lines, random);
 }
 
-void SimulationEngine::run_chain(const CompiledRules& compiled, property::PropertyState& state,
-                                 std::uint32_t event, std::vector<YearEntry>& lines, RandomSource& random) const {
+void SimulationEngine::run_chain(const CompiledRules& compiled, property::PropertyState& state, std::uint32_t event,
+                                 std::vector<YearEntry>& lines, RandomSource& random) const {
     // A loop, not recursion: a branch may lead back to an earlier event
     // forever, so the chain stops after kMaxChainSteps events.
     for (std::int32_t step = 0; step < kMaxChainSteps; ++step) {

@@ -27,8 +27,8 @@ double weight_if(double weight, bool keep) noexcept {
 // `keep`: the kept weights summed in order, one random draw, the first kept
 // candidate that brings the remainder to 0 or below, else the last kept.
 template <class WeightOf>
-std::optional<std::size_t> choose(const std::uint8_t* keep, std::size_t count, WeightOf weight_of,
-                                  RandomSource& random, std::vector<std::uint32_t>& kept) {
+std::optional<std::size_t> choose(const std::uint8_t* keep, std::size_t count, WeightOf weight_of, RandomSource& random,
+                                  std::vector<std::uint32_t>& kept) {
     if (kept.size() < count) kept.resize(count);
     std::uint32_t* const first = kept.data();
     std::uint32_t* last = first;
@@ -38,8 +38,8 @@ std::optional<std::size_t> choose(const std::uint8_t* keep, std::size_t count, W
         last += keep[i];
         total += weight_if(weight_of(i), keep[i] != 0);
     }
-    const auto chosen =
-        pick_weighted(static_cast<std::size_t>(last - first), total, [&](std::size_t k) { return weight_of(first[k]); }, random);
+    const auto chosen = pick_weighted(
+        static_cast<std::size_t>(last - first), total, [&](std::size_t k) { return weight_of(first[k]); }, random);
     if (!chosen) return std::nullopt;
     return first[*chosen];
 }
@@ -55,15 +55,15 @@ std::optional<std::uint32_t> SimulationEngine::draw(const CompiledRules& rules, 
     for (std::size_t i = 0; i < count; ++i) {
         scratch.keep[i] = condition::holds(rules.tables[candidates[i].filter], rules.arena, snapshot);
     }
-    const auto chosen = choose(
-        scratch.keep.data(), count, [&](std::size_t i) { return candidates[i].weight; }, random, scratch.kept);
+    const auto chosen =
+        choose(scratch.keep.data(), count, [&](std::size_t i) { return candidates[i].weight; }, random, scratch.kept);
     if (!chosen) return std::nullopt;
     return candidates[*chosen].event;
 }
 
 std::optional<std::uint32_t> SimulationEngine::draw_at_age(const CompiledRules& rules, const AgeRule& age,
-                                                           const property::PropertyState& state,
-                                                           RandomSource& random, DrawScratch& scratch) {
+                                                           const property::PropertyState& state, RandomSource& random,
+                                                           DrawScratch& scratch) {
     const AtAgeCandidates& at = rules.at_age;
     const std::size_t count = age.end - age.begin;
     if (scratch.keep.size() < count) scratch.keep.resize(count);
@@ -87,8 +87,7 @@ std::optional<std::uint32_t> SimulationEngine::draw_at_age(const CompiledRules& 
 }
 
 std::optional<std::int32_t> SimulationEngine::draw_event(const std::vector<std::pair<std::int32_t, double>>& list,
-                                                         property::PropertyState& state,
-                                                         RandomSource& random) const {
+                                                         property::PropertyState& state, RandomSource& random) const {
     const CompiledRules& compiled = bound(state);
     std::vector<Candidate> candidates;
     compiled.add_candidates(list, candidates);

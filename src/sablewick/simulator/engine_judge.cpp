@@ -6,8 +6,7 @@
 
 namespace sablewick::simulator {
 
-std::optional<JudgeResult> SimulationEngine::judge_property(std::string_view key,
-                                                            std::int32_t value) const {
+std::optional<JudgeResult> SimulationEngine::judge_property(std::string_view key, std::int32_t value) const {
     auto found = judge.find(key);
     if (found == judge.end() || found->second.empty()) return std::nullopt;
     const auto& levels = found->second;

@@ -19,7 +19,8 @@ std::int32_t TriggerCounts::get(std::int32_t id) const noexcept {
 }
 
 std::size_t TriggerCounts::size() const noexcept {
-    return static_cast<std::size_t>(std::count_if(counts_.begin(), counts_.end(), [](std::int32_t n) { return n != 0; }));
+    return static_cast<std::size_t>(
+        std::count_if(counts_.begin(), counts_.end(), [](std::int32_t n) { return n != 0; }));
 }
 
 void TriggerCounts::bind(const property::IdSpaces& spaces) {
@@ -39,9 +40,8 @@ void apply_effect(property::PropertyState& s, const config::EffectConfig& e, Ran
     if (e.RDM != 0) s.add_random(e.RDM, random);
 }
 
-void SimulationEngine::do_talents(property::PropertyState& state, TriggerCounts& counts,
-                                  RandomSource& random, std::vector<const TalentRule*>& pending,
-                                  std::vector<YearEntry>* out) const {
+void SimulationEngine::do_talents(property::PropertyState& state, TriggerCounts& counts, RandomSource& random,
+                                  std::vector<const TalentRule*>& pending, std::vector<YearEntry>* out) const {
     const CompiledRules& compiled = bound(state);
     if (!counts.bound_to(compiled.spaces)) counts.bind(compiled.spaces);
     if (state.TLT.empty() || compiled.talents.empty()) return;
@@ -68,8 +68,7 @@ void SimulationEngine::do_talents(property::PropertyState& state, TriggerCounts&
     }
 }
 
-std::vector<YearEntry> SimulationEngine::do_talents(property::PropertyState& state,
-                                                    TriggerCounts& counts,
+std::vector<YearEntry> SimulationEngine::do_talents(property::PropertyState& state, TriggerCounts& counts,
                                                     RandomSource& random) const {
     std::vector<YearEntry> lines;
     std::vector<const TalentRule*> pending;

@@ -22,8 +22,7 @@ std::string render_year_text(const std::vector<YearEntry>& entries, const EmojiM
     std::size_t size = entries.size() - 1;  // the "\n" separators
     for (const YearEntry& entry : entries) {
         auto found = emoji_map.find(entry.grade);
-        size += (found == emoji_map.end() ? kFallbackEmoji.size() : found->second.size()) + 1 +
-                entry.text.size();
+        size += (found == emoji_map.end() ? kFallbackEmoji.size() : found->second.size()) + 1 + entry.text.size();
     }
     text.reserve(size);
     bool first = true;

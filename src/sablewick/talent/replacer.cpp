@@ -71,8 +71,8 @@ using Candidates = std::vector<std::pair<std::int32_t, double>>;
 
 // Grade candidates first (map order, exclusive talents skipped), then the
 // talent table's entries.
-void collect_candidates(const config::ReplacementConfig& replacement, const HeldIndex& held,
-                        const TalentMap& talents, Candidates& out) {
+void collect_candidates(const config::ReplacementConfig& replacement, const HeldIndex& held, const TalentMap& talents,
+                        Candidates& out) {
     out.clear();
     if (replacement.grade && !replacement.grade->empty()) {
         const auto& table = *replacement.grade;
@@ -101,8 +101,7 @@ void collect_candidates(const config::ReplacementConfig& replacement, const Held
 
 // The chain from `id`, with `held` describing the caller's list. Each drawn
 // id is held for the rest of the chain and taken out again at its end.
-std::int32_t follow_chain(std::int32_t id, HeldIndex& held, const TalentMap& talents,
-                          RandomSource& random) {
+std::int32_t follow_chain(std::int32_t id, HeldIndex& held, const TalentMap& talents, RandomSource& random) {
     Candidates candidates;
     std::vector<std::int32_t> drawn;
     std::int32_t result = id;
@@ -131,8 +130,7 @@ std::int32_t follow_chain(std::int32_t id, HeldIndex& held, const TalentMap& tal
 // The same grammar as an integer in a condition.
 std::optional<std::int32_t> parse_talent_key(std::string_view key) { return condition::parse_int(key); }
 
-bool check_exclusion(const std::vector<std::int32_t>& current, std::int32_t candidate,
-                     const TalentMap& talents) {
+bool check_exclusion(const std::vector<std::int32_t>& current, std::int32_t candidate, const TalentMap& talents) {
     if (talents.empty()) return false;
     auto found = talents.find(candidate);
     if (found == talents.end()) return false;
@@ -145,8 +143,8 @@ bool check_exclusion(const std::vector<std::int32_t>& current, std::int32_t cand
     return false;
 }
 
-std::int32_t replace_talent(std::int32_t id, const std::vector<std::int32_t>& current,
-                            const TalentMap& talents, RandomSource& random) {
+std::int32_t replace_talent(std::int32_t id, const std::vector<std::int32_t>& current, const TalentMap& talents,
+                            RandomSource& random) {
     auto found = talents.find(id);
     if (found == talents.end() || !found->second.replacement) return id;
     HeldIndex held(talents);
@@ -154,8 +152,8 @@ std::int32_t replace_talent(std::int32_t id, const std::vector<std::int32_t>& cu
     return follow_chain(id, held, talents, random);
 }
 
-std::vector<std::int32_t> replace_chosen(const std::vector<std::int32_t>& talent_ids,
-                                         const TalentMap& talents, RandomSource& random,
+std::vector<std::int32_t> replace_chosen(const std::vector<std::int32_t>& talent_ids, const TalentMap& talents,
+                                         RandomSource& random,
                                          std::vector<simulator::TalentReplacement>& replacements) {
     const std::size_t n = talent_ids.size();
     std::vector<std::int32_t> working(talent_ids);
@@ -173,8 +171,7 @@ std::vector<std::int32_t> replace_chosen(const std::vector<std::int32_t>& talent
         if (target != talents.end()) {
             const auto& s = source->second;
             const auto& t = target->second;
-            replacements.push_back({{s.name, s.description, id, s.grade},
-                                    {t.name, t.description, replaced, t.grade}});
+            replacements.push_back({{s.name, s.description, id, s.grade}, {t.name, t.description, replaced, t.grade}});
         }
         // Position i now holds the new id, which is also appended.
         held.remove(id);

@@ -11,7 +11,9 @@
 #include "sablewick/containers.hpp"
 #include "sablewick/simulator/result.hpp"
 
-namespace sablewick { class RandomSource; }
+namespace sablewick {
+class RandomSource;
+}
 
 namespace sablewick::talent::replacer {
 
@@ -23,12 +25,11 @@ inline constexpr int kMaxReplacementDepth = 64;
 
 // True when the candidate and one of the held talents exclude each other.
 // A candidate that is not a key of the map is never excluded.
-bool check_exclusion(const std::vector<std::int32_t>& current, std::int32_t candidate,
-                     const TalentMap& talents);
+bool check_exclusion(const std::vector<std::int32_t>& current, std::int32_t candidate, const TalentMap& talents);
 
 // The id that takes `id`'s place (the id itself when nothing replaces it).
-std::int32_t replace_talent(std::int32_t id, const std::vector<std::int32_t>& current,
-                            const TalentMap& talents, RandomSource& random);
+std::int32_t replace_talent(std::int32_t id, const std::vector<std::int32_t>& current, const TalentMap& talents,
+                            RandomSource& random);
 
 // A talent-table key read as a signed 32-bit decimal: an optional single
 // sign, then ASCII digits only. Nothing for any other text.
@@ -37,8 +38,7 @@ std::optional<std::int32_t> parse_talent_key(std::string_view key);
 // The replacement pass over the chosen talents: returns the working list cut
 // back to the chosen length, and appends a record for each replaced position
 // whose two talents both have records.
-std::vector<std::int32_t> replace_chosen(const std::vector<std::int32_t>& talent_ids,
-                                         const TalentMap& talents, RandomSource& random,
-                                         std::vector<simulator::TalentReplacement>& replacements);
+std::vector<std::int32_t> replace_chosen(const std::vector<std::int32_t>& talent_ids, const TalentMap& talents,
+                                         RandomSource& random, std::vector<simulator::TalentReplacement>& replacements);
 
 }  // namespace sablewick::talent::replacer
