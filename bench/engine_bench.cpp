@@ -22,6 +22,7 @@
 
 #include "alloc_counter.hpp"
 #include "json_config.hpp"
+#include "seeded_random.hpp"
 #include "session_size.hpp"
 #include "sablewick/condition/cache.hpp"
 #include "sablewick/condition/evaluator.hpp"
@@ -38,14 +39,7 @@ namespace {
 using namespace sablewick;
 using bench::AllocScope;
 
-class SeededRandom final : public RandomSource {
-public:
-    explicit SeededRandom(std::uint64_t seed) : engine_(seed) {}
-    std::uint64_t next_u64() override { return engine_(); }
-
-private:
-    std::mt19937_64 engine_;
-};
+using bench::SeededRandom;
 
 struct Choice {
     std::vector<std::int32_t> talents;

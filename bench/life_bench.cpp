@@ -32,6 +32,7 @@
 #include <nlohmann/json.hpp>
 
 #include "json_config.hpp"
+#include "seeded_random.hpp"
 #include "sablewick/random.hpp"
 #include "sablewick/simulator/engine.hpp"
 
@@ -45,14 +46,7 @@ double thread_cpu_seconds() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-class SeededRandom final : public RandomSource {
-public:
-    explicit SeededRandom(std::uint64_t seed) : engine_(seed) {}
-    std::uint64_t next_u64() override { return engine_(); }
-
-private:
-    std::mt19937_64 engine_;
-};
+using bench::SeededRandom;
 
 struct Choice {
     std::vector<std::int32_t> talents;

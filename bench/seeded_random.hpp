@@ -1,0 +1,22 @@
+#pragma once
+// The benchmarks' random source: seeded, so two trees that agree run the
+// same lives for the same seed. Found next to the including file, so the
+// programs built against an older tree (bench/against) see it too.
+
+#include <cstdint>
+#include <random>
+
+#include "sablewick/random.hpp"
+
+namespace sablewick::bench {
+
+class SeededRandom final : public RandomSource {
+public:
+    explicit SeededRandom(std::uint64_t seed) : engine_(seed) {}
+    std::uint64_t next_u64() override { return engine_(); }
+
+private:
+    std::mt19937_64 engine_;
+};
+
+}  // namespace sablewick::bench
