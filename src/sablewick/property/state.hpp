@@ -57,24 +57,26 @@ private:
 // The int32 fields of a life: every property (properties.hpp) at its start
 // value, then the stored running minima L<name> and maxima H<name>.
 struct Scalars {
+    // A stored running minimum starts at the largest value, a maximum at the
+    // smallest, so the first value taken in replaces it.
+    static constexpr std::int32_t kMinStart = std::numeric_limits<std::int32_t>::max();
+    static constexpr std::int32_t kMaxStart = std::numeric_limits<std::int32_t>::min();
+
 #define SABLEWICK_FIELD(name, start, host, range, value, year, effect) std::int32_t name = start;
     SABLEWICK_PROPERTIES(SABLEWICK_FIELD)
 #undef SABLEWICK_FIELD
 #define SABLEWICK_FIELD(name, start, host, range, value, year, effect) \
-    SABLEWICK_IF(range, std::int32_t L##name = std::numeric_limits<std::int32_t>::max();)
+    SABLEWICK_IF(range, std::int32_t L##name = kMinStart;)
     SABLEWICK_PROPERTIES(SABLEWICK_FIELD)
 #undef SABLEWICK_FIELD
 #define SABLEWICK_FIELD(name, start, host, range, value, year, effect) \
-    SABLEWICK_IF(range, std::int32_t H##name = std::numeric_limits<std::int32_t>::min();)
+    SABLEWICK_IF(range, std::int32_t H##name = kMaxStart;)
     SABLEWICK_PROPERTIES(SABLEWICK_FIELD)
 #undef SABLEWICK_FIELD
 };
 
 class PropertyState : public Scalars {
 public:
-    static constexpr std::int32_t kMinStart = std::numeric_limits<std::int32_t>::max();
-    static constexpr std::int32_t kMaxStart = std::numeric_limits<std::int32_t>::min();
-
     // Start values: TLT = talents, the properties the host sets from
     // `properties` (0 when absent), the others at their start
     // (properties.hpp), history copied into AEVT/ATLT/TMS/CACHV.
