@@ -487,6 +487,20 @@ CLOSED_LOOP_CASES = {
         wait_for_the_job()
         print(shown, future.done())
     """, "['RuntimeError: Event loop is closed'] False\n"),
+    # A closed loop that refuses with SystemExit: shown the same way, and
+    # the process goes on (it used to exit from the completion thread).
+    "closed_refusing_with_system_exit": ("""
+        class Loop(asyncio.SelectorEventLoop):
+            def call_soon_threadsafe(self, *args, **kwargs):
+                if self.is_closed():
+                    raise SystemExit("refused")
+                return super().call_soon_threadsafe(*args, **kwargs)
+        loop = Loop()
+        future = loop.run_until_complete(start())
+        loop.close()
+        wait_for_the_job()
+        print(shown, future.done())
+    """, "['SystemExit: refused'] False\n"),
     # Cancelled, then closed before the loop turned again: nothing to deliver.
     "cancelled_then_closed": ("""
         loop = asyncio.new_event_loop()

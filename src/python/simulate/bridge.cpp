@@ -89,6 +89,7 @@ const Objects* objects() {
         {&made.create_future, "create_future"},
         {&made.add_done_callback, "add_done_callback"},
         {&made.call_soon_threadsafe, "call_soon_threadsafe"},
+        {&made.is_closed, "is_closed"},
         {&made.cancelled, "cancelled"},
         {&made.set_result, "set_result"},
         {&made.set_exception, "set_exception"},

@@ -18,6 +18,7 @@ struct Objects {
     PyObject* create_future = nullptr;
     PyObject* add_done_callback = nullptr;
     PyObject* call_soon_threadsafe = nullptr;
+    PyObject* is_closed = nullptr;
     PyObject* cancelled = nullptr;
     PyObject* set_result = nullptr;
     PyObject* set_exception = nullptr;

@@ -2,6 +2,7 @@
 
 #include "python/capi/boundary.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -9,9 +10,9 @@
 #include <thread>
 #include <utility>
 
-#include "sablewick/runtime/pool.hpp"
-#include "python/session/game_session_type.hpp"
+#include "python/simulate/delivery.hpp"
 #include "sablewick/runtime/handover_queue.hpp"
+#include "sablewick/runtime/pool.hpp"
 
 namespace sablewick::py::simulate::completer {
 
@@ -41,6 +42,7 @@ struct ExitGate {
 
 struct Queue {
     runtime::HandOverQueue<Outcome> outcomes;
+    PyInterpreterState* interpreter = nullptr;  // set before the thread starts
     std::mutex start_mutex;
     bool thread_running = false;  // guarded by start_mutex
 };
@@ -79,34 +81,25 @@ PyObject* stop_completions(PyObject*, PyObject*) {
 PyMethodDef stop_completions_definition = {"_stop_simulation_completions", guarded<stop_completions>, METH_NOARGS,
                                            nullptr};
 
-// With the interpreter lock: wraps the value (or makes the exception) and
-// schedules it on the loop's thread, in the copied context.
-void deliver(Outcome& outcome) {
-    const bridge::Objects& b = bridge::loaded();
-    PyObject* setter = b.result_setter;
-    PyRef value;
-    if (outcome.session) {
-        value = PyRef::steal(session::wrap_game_session(std::move(*outcome.session)));
-    } else {
-        // Fixed interface text, followed by the pool's (runtime/pool.hpp).
-        PyRef message = PyRef::steal(PyUnicode_FromFormat("Simulation task panicked: %s", outcome.panic.c_str()));
-        if (message) value = PyRef::steal(PyObject_CallOneArg(PyExc_RuntimeError, message.get()));
-        setter = b.exception_setter;
-    }
-    if (!value) {
-        if (!PyErr_Occurred()) PyErr_NoMemory();
-        value = PyRef::steal(PyErr_GetRaisedException());
-        setter = b.exception_setter;
-    }
-    PyObject* args[] = {outcome.loop, setter, outcome.future, value.get(), outcome.context};
-    PyRef scheduled = PyRef::steal(PyObject_VectorcallMethod(b.call_soon_threadsafe, args, 4, b.context_keyword));
-    // A closed loop: the error is shown as the interpreter shows an uncaught
-    // one, and the value is dropped.
-    if (!scheduled) PyErr_Print();
-}
+// A round that cannot deliver everything keeps the rest for a later one:
+// first after kFirstRetry, then twice as long each time the retries fail
+// again, at most kLongestRetry.
+constexpr std::chrono::milliseconds kFirstRetry{1};
+constexpr std::chrono::milliseconds kLongestRetry{250};
 
-// One round: everything that is ready, under one hold of the interpreter lock.
-void complete(runtime::ReadyList<Outcome>& batch) {
+// The completion thread's own state.
+struct Completion {
+    PyInterpreterState* interpreter = nullptr;
+    PyThreadState* thread_state = nullptr;  // made at the first round, kept
+    runtime::ReadyList<Outcome> retry;      // refused, to be tried again
+    std::chrono::milliseconds pause{0};     // zero while nothing waits
+    std::chrono::steady_clock::time_point retry_at;
+};
+
+// One round: everything that is ready, under one hold of the interpreter
+// lock; what was refused moves to the retry list. False when the interpreter
+// is finalising: then nothing was touched.
+bool complete(runtime::ReadyList<Outcome>& batch, Completion& completion) {
     batch.for_each([](Outcome& outcome) {
         // Dropped without the lock when the cancellation is already known.
         if (outcome.cancelled->load(std::memory_order_acquire)) outcome.session.reset();
@@ -114,10 +107,10 @@ void complete(runtime::ReadyList<Outcome>& batch) {
     ExitGate& exit = gate();
     {
         std::lock_guard lock(exit.mutex);
-        if (exit.finalizing.load(std::memory_order_acquire) || interpreter_finalizing()) return;
+        if (exit.finalizing.load(std::memory_order_acquire) || interpreter_finalizing()) return false;
         ++exit.in_flight;
     }
-    // Also runs when PyGILState_Ensure ends the thread by unwinding.
+    // Also runs when PyEval_RestoreThread ends the thread by unwinding.
     struct InFlight {
         ExitGate& exit;
         ~InFlight() {
@@ -127,37 +120,69 @@ void complete(runtime::ReadyList<Outcome>& batch) {
         }
     } in_flight{exit};
 
-    const PyGILState_STATE held = PyGILState_Ensure();
+    // Made here, past the exit gate, so never during finalisation. Without
+    // the memory for it, the round waits for a later one.
+    if (!completion.thread_state) completion.thread_state = PyThreadState_New(completion.interpreter);
+    if (!completion.thread_state) {
+        completion.retry.splice_back(batch);
+        return true;
+    }
+    PyEval_RestoreThread(completion.thread_state);
     while (std::unique_ptr<Outcome> outcome = batch.pop_front()) {
-        // The done callback that sets the flag runs only when the loop turns
-        // again; the future itself knows at once (a cancel just before the
-        // loop was closed must not end in a delivery error).
-        if (!outcome->cancelled->load(std::memory_order_acquire) && !exit.finalizing.load(std::memory_order_acquire)) {
-            const int is_cancelled = bridge::future_cancelled(outcome->future);
-            if (is_cancelled < 0) PyErr_Clear();
-            if (is_cancelled == 0) deliver(*outcome);
+        if (!outcome->cancelled->load(std::memory_order_acquire) && !exit.finalizing.load(std::memory_order_acquire) &&
+            delivery::attempt(*outcome) == delivery::Attempt::kRetry) {
+            completion.retry.push_back(std::move(outcome));
+            continue;
         }
         outcome->session.reset();
         outcome->release_python();
     }
-    PyGILState_Release(held);
+    PyEval_SaveThread();
+    return true;
+}
+
+// Outcomes left when the interpreter is finalising: their Python references
+// go with the process.
+void abandon(runtime::ReadyList<Outcome>& outcomes) {
+    outcomes.for_each(
+        [](Outcome& outcome) { outcome.loop = outcome.future = outcome.context = outcome.value = nullptr; });
+    outcomes.clear();
 }
 
 void* completion_thread(void* state) {
     Queue& q = *static_cast<Queue*>(state);
+    Completion completion{.interpreter = q.interpreter};
     runtime::ReadyList<Outcome> batch;
     for (;;) {
-        q.outcomes.take_all(batch);
+        if (completion.retry.empty()) {
+            q.outcomes.take_all(batch);
+        } else {
+            q.outcomes.take_all_until(batch, completion.retry_at);
+        }
         const runtime::pool::ThreadPool* lives = runtime::pool::existing_process_pool();
-        if (lives && lives->backlogged(kBacklogPerThread)) {
+        if (!batch.empty() && lives && lives->backlogged(kBacklogPerThread)) {
             std::this_thread::sleep_for(kBackloggedGathering);
             q.outcomes.take_ready(batch);
         }
-        complete(batch);
-        // Outcomes left here were not released (finalising): their Python
-        // references go with the process.
-        batch.for_each([](Outcome& outcome) { outcome.loop = outcome.future = outcome.context = nullptr; });
-        batch.clear();
+        const bool retrying = !completion.retry.empty() && std::chrono::steady_clock::now() >= completion.retry_at;
+        if (retrying) {
+            // The older ones first.
+            completion.retry.splice_back(batch);
+            batch.splice_back(completion.retry);
+        }
+        if (batch.empty()) continue;
+        if (!complete(batch, completion)) {
+            abandon(batch);
+            abandon(completion.retry);
+            continue;
+        }
+        if (completion.retry.empty()) {
+            completion.pause = std::chrono::milliseconds{0};
+        } else if (retrying || completion.pause.count() == 0) {
+            completion.pause =
+                completion.pause.count() == 0 ? kFirstRetry : std::min(2 * completion.pause, kLongestRetry);
+            completion.retry_at = std::chrono::steady_clock::now() + completion.pause;
+        }
     }
     return nullptr;
 }
@@ -168,6 +193,7 @@ void Outcome::release_python() {
     Py_CLEAR(loop);
     Py_CLEAR(future);
     Py_CLEAR(context);
+    Py_CLEAR(value);
 }
 
 void reset_after_fork() noexcept {
@@ -188,6 +214,7 @@ bool prepare() {
     Queue& q = queue();
     std::lock_guard lock(q.start_mutex);
     if (q.thread_running) return true;
+    q.interpreter = PyInterpreterState_Get();
     if (const int error = runtime::pool::start_named_thread(&completion_thread, &q); error != 0) {
         PyErr_SetString(PyExc_RuntimeError, runtime::pool::spawn_error_text(error).c_str());
         return false;

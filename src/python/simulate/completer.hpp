@@ -7,7 +7,15 @@
 // holding it, and the host's event loop would wait behind a whole round of
 // them; the completion thread runs at the priority of the threads that
 // start jobs, holds the lock only to wrap and schedule what is ready, and
-// delivers everything that finished meanwhile in one go.
+// delivers everything that finished meanwhile in one go. A delivery the
+// host's loop or future refused is kept and tried again in a later round,
+// after a pause that doubles while it keeps failing, so the other lives go
+// on meanwhile and a refusal that lasts costs little.
+//
+// The thread has one interpreter thread state, made at its first round and
+// kept (the host may keep thread-local data there); in a forked child the
+// interpreter deletes it with the thread, and the child's new completion
+// thread makes its own.
 
 #include "python/capi/py_ref.hpp"
 
@@ -31,6 +39,12 @@ struct Outcome {
     PyObject* loop = nullptr;
     PyObject* future = nullptr;
     PyObject* context = nullptr;
+    // Made at the first delivery attempt and kept for the next ones
+    // (delivery.hpp): the session or error to hand over, and the setter
+    // (borrowed from the bridge) that hands it over on the loop's thread.
+    PyObject* value = nullptr;
+    PyObject* setter = nullptr;
+    bool failure_shown = false;     // a failed attempt was shown already
     Outcome* next_ready = nullptr;  // the completion queue's link
 
     // With the interpreter lock.

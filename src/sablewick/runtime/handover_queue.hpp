@@ -6,6 +6,7 @@
 // finished life cannot be dropped for want of memory, which would leave its
 // future pending for good and its Python references never released.
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -80,6 +81,14 @@ public:
     void take_all(ReadyList<T>& batch) {
         std::unique_lock lock(mutex_);
         has_ready_.wait(lock, [&] { return !ready_.empty(); });
+        batch.splice_back(ready_);
+    }
+
+    // The same, waiting at most until `deadline`: maybe nothing.
+    template <class Clock, class Duration>
+    void take_all_until(ReadyList<T>& batch, const std::chrono::time_point<Clock, Duration>& deadline) {
+        std::unique_lock lock(mutex_);
+        has_ready_.wait_until(lock, deadline, [&] { return !ready_.empty(); });
         batch.splice_back(ready_);
     }
 

@@ -28,7 +28,9 @@
 //                    queued lives; the next life started makes a fresh one.
 //   kCompletions     (module) The completion thread with its hand-over
 //                    queue and exit gate. Child: abandoned for fresh ones;
-//                    the next simulate_async starts a new thread.
+//                    the next simulate_async starts a new thread, which
+//                    makes its own thread state (the interpreter deleted
+//                    the old thread's in the child).
 //   kSeeds           (engine, this file's own) fork_generation(). Child:
 //                    moves on, so the per-thread random generators and
 //                    hash-key seeds seed again before their next use, and a
