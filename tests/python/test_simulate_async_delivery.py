@@ -1,5 +1,7 @@
 """simulate_async: delivery when the host's loop or future fails on the completion thread."""
 
+import textwrap
+
 import pytest
 
 from running import run_python
@@ -123,3 +125,54 @@ def test_the_completion_thread_keeps_one_thread_state():
         print(rounds)
     """, timeout=50)
     assert done.stdout == "[1, 2, 3, 4, 5]\n"
+
+
+# The same host, failing on the loop's own thread instead, where the value
+# is set.
+LOOP_THREAD_FAILURES = {
+    # cancelled() cannot answer: the value is set all the same.
+    "cancelled": ("""
+        class Future(asyncio.Future):
+            def cancelled(self):
+                if threading.get_ident() == MAIN:
+                    raise MemoryError("cancelled failed")
+                return super().cancelled()
+    """, "arrived"),
+    # set_result refuses: the future is given the error, so it resolves.
+    "set_result": ("""
+        class Future(asyncio.Future):
+            def set_result(self, result):
+                raise MemoryError("set_result failed")
+    """, "MemoryError: set_result failed"),
+}
+
+
+LOOP_THREAD_HOST = """
+import asyncio, threading
+import sablewick_core as core
+from builders import one_year_config
+core.init_config(one_year_config("arrived"))
+MAIN = threading.get_ident()
+{future_class}
+class Loop(asyncio.SelectorEventLoop):
+    def create_future(self):
+        return Future(loop=self)
+
+async def main():
+    try:
+        session = await asyncio.wait_for(core.simulate_async([], {{}}, set()), 20)
+        return session.get_year(0)["display_text"].split()[-1]
+    except Exception as e:
+        return f"{{type(e).__name__}}: {{e}}"
+
+print(Loop().run_until_complete(main()))
+"""
+
+
+@pytest.mark.timeout(60)
+@pytest.mark.parametrize("case", LOOP_THREAD_FAILURES)
+def test_a_failure_on_the_loops_thread_still_resolves_the_future(case):
+    future_class, expected = LOOP_THREAD_FAILURES[case]
+    program = LOOP_THREAD_HOST.format(future_class=textwrap.dedent(future_class))
+    done = run_python(program, timeout=50)
+    assert done.stdout == expected + "\n", done.stderr

@@ -11,8 +11,12 @@ using namespace capi;
 namespace {
 
 // Runs on the loop's thread: the future may have been cancelled since the
-// value was scheduled. A future the host completed itself is not skipped:
-// the setter's InvalidStateError goes to the loop's exception handler.
+// value was scheduled. A future that cannot say whether it was is handed the
+// value all the same (a cancelled one refuses it). When the setter fails
+// with an Exception the future is given that error, so it still resolves;
+// a future the host completed itself refuses that too, and the setter's
+// InvalidStateError goes to the loop's exception handler. SystemExit and
+// KeyboardInterrupt go to the loop, which acts on them on its own thread.
 PyObject* set_unless_cancelled(PyObject* const* args, Py_ssize_t nargs, PyObject* setter_name,
                                const char* function_name) {
     if (nargs != 2) {
@@ -20,9 +24,16 @@ PyObject* set_unless_cancelled(PyObject* const* args, Py_ssize_t nargs, PyObject
         return nullptr;
     }
     const int is_cancelled = future_cancelled(args[0]);
-    if (is_cancelled < 0) return nullptr;
-    if (is_cancelled) Py_RETURN_NONE;
-    return call_method(setter_name, args[0], args[1]);
+    if (is_cancelled > 0) Py_RETURN_NONE;
+    if (is_cancelled < 0) PyErr_Clear();
+    PyObject* set = call_method(setter_name, args[0], args[1]);
+    if (set || !PyErr_ExceptionMatches(PyExc_Exception)) return set;
+    PyRef error = PyRef::steal(PyErr_GetRaisedException());
+    PyRef given = PyRef::steal(call_method(state().bridge.set_exception, args[0], error.get()));
+    if (given) return given.release();
+    PyErr_Clear();
+    PyErr_SetRaisedException(error.release());
+    return nullptr;
 }
 
 PyObject* set_result_unless_cancelled(PyObject*, PyObject* const* args, Py_ssize_t nargs) {
