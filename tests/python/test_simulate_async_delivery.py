@@ -1,4 +1,4 @@
-"""simulate_async: delivery when the host's loop or future fails on the completion thread."""
+"""simulate_async: delivery when the host's loop or future fails, on the completion thread or the loop's."""
 
 import textwrap
 
