@@ -95,36 +95,65 @@ Loop().run_until_complete(main())
     assert done.stderr.count("ValueError: call_soon_threadsafe failed") == 1, done.stderr
 
 
+# Counts, in thread-local data on the completion thread, the rounds that
+# thread state has seen; it also takes the interpreter lock there as C code
+# would, which must leave that state alone.
+COUNTING_HOST = """
+import asyncio, ctypes, os, signal, threading
+import sablewick_core as core
+from builders import one_year_config
+core.init_config(one_year_config())
+MAIN = threading.get_ident()
+local = threading.local()
+rounds = []
+
+class Loop(asyncio.SelectorEventLoop):
+    def call_soon_threadsafe(self, *args, **kwargs):
+        if threading.get_ident() != MAIN:
+            local.rounds = getattr(local, "rounds", 0) + 1
+            rounds.append(local.rounds)
+            ctypes.pythonapi.PyGILState_Release(ctypes.pythonapi.PyGILState_Ensure())
+        return super().call_soon_threadsafe(*args, **kwargs)
+
+def lives(n):
+    async def main():
+        for _ in range(n):
+            await core.simulate_async([], {}, set())
+    loop = Loop()
+    loop.run_until_complete(main())
+    loop.close()
+"""
+
+
 @pytest.mark.timeout(60)
 def test_the_completion_thread_keeps_one_thread_state():
-    # Thread-local data set by the host on the completion thread lasts
-    # from one delivery round to the next; a host's own hold of the
-    # interpreter lock there (as C code takes it) leaves that state alone.
-    done = run_python("""
-        import asyncio, ctypes, threading
-        import sablewick_core as core
-        from builders import one_year_config
-        core.init_config(one_year_config())
-        MAIN = threading.get_ident()
-        local = threading.local()
-        rounds = []
-
-        class Loop(asyncio.SelectorEventLoop):
-            def call_soon_threadsafe(self, *args, **kwargs):
-                if threading.get_ident() != MAIN:
-                    local.rounds = getattr(local, "rounds", 0) + 1
-                    rounds.append(local.rounds)
-                    ctypes.pythonapi.PyGILState_Release(ctypes.pythonapi.PyGILState_Ensure())
-                return super().call_soon_threadsafe(*args, **kwargs)
-
-        async def main():
-            for _ in range(5):
-                await core.simulate_async([], {}, set())
-
-        Loop().run_until_complete(main())
-        print(rounds)
-    """, timeout=50)
+    done = run_python(COUNTING_HOST + """
+lives(5)
+print(rounds)
+""", timeout=50)
     assert done.stdout == "[1, 2, 3, 4, 5]\n"
+
+
+@pytest.mark.timeout(60)
+def test_a_forked_child_delivers_with_a_thread_state_of_its_own():
+    # The parent's thread state is gone in the child with its thread; the
+    # child's completion thread starts from a fresh one, and the parent's
+    # goes on.
+    done = run_python(COUNTING_HOST + """
+import warnings
+warnings.simplefilter("ignore", DeprecationWarning)  # fork with threads running
+lives(2)
+pid = os.fork()
+if pid == 0:
+    signal.alarm(30)  # a hang ends the child with SIGALRM
+    rounds.clear()
+    lives(2)
+    os._exit(0 if rounds == [1, 2] else 1)
+_, status = os.waitpid(pid, 0)
+lives(2)
+print(os.waitstatus_to_exitcode(status), rounds)
+""", timeout=50)
+    assert done.stdout == "0 [1, 2, 3, 4]\n"
 
 
 # The same host, failing on the loop's own thread instead, where the value
