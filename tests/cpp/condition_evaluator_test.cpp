@@ -236,6 +236,50 @@ TEST(Evaluator, EveryListCodeReadsItsList) {
     }
 }
 
+// Lists holding thousands of ids the numbering lacks, the extremes and
+// repeats among them, beside a known one (10): a list test answers for
+// exactly the ids held, whichever the evaluator.
+TEST(Evaluator, ListsHoldingManyUnknownIds) {
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    std::vector<std::int32_t> held = {kMin, 0, kMax, -1, kMin, 10};
+    for (std::int32_t k = 0; k < 5000; ++k) held.push_back(100000 + 7 * k);
+    held.push_back(100000);
+    sablewick::simulator::PlayHistory history{held, held, 0, 0};
+    const PropertyState s(held, {}, &history);
+    struct Probe {
+        std::vector<std::int32_t> ids;
+        bool held;
+    };
+    const Probe probes[] = {
+        {{kMin}, true},
+        {{kMax}, true},
+        {{0}, true},
+        {{-1}, true},
+        {{100000 + 7 * 4999}, true},
+        {{10}, true},
+        {{kMin + 1}, false},
+        {{100001}, false},
+        {{1}, false},  // known, not held
+        {{-2, 99, 100001}, false},
+        {{-2, 100000 + 7 * 2500}, true},
+        {{1, kMin}, true},  // a known id not held beside an unknown one held
+        {{1, 100001}, false},
+        {{1, 10}, true},
+    };
+    for (const char* code : {"TLT", "AEVT", "ATLT"}) {
+        for (const auto& [ids, want] : probes) {
+            const std::string text = std::string(code) + " " + std::to_string(ids.front());
+            EXPECT_EQ(holds(*leaf(code, O::In, A(ids)), s), want) << text;
+            EXPECT_EQ(holds(*leaf(code, O::NotIn, A(ids)), s), !want) << text;
+            if (ids.size() == 1) {
+                EXPECT_EQ(holds(*leaf(code, O::Equal, I(ids.front())), s), want) << text;
+                EXPECT_EQ(holds(*leaf(code, O::NotEqual, I(ids.front())), s), !want) << text;
+            }
+        }
+    }
+}
+
 TEST(Evaluator, EffectiveMinimaAndMaxima) {
     PropertyState rising({}, {{"CHR", 12}}, nullptr);
     EXPECT_TRUE(holds(*leaf("HCHR", O::Greater, I(10)), rising));

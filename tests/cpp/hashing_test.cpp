@@ -1,17 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "forked_child.hpp"
 #include "sablewick/containers.hpp"
+#include "sablewick/hashing/flat_id_set.hpp"
 #include "sablewick/hashing/keyed_hash.hpp"
 #include "sablewick/hashing/siphash.hpp"
 
 namespace {
 
+using sablewick::hashing::FlatIdSet;
 using sablewick::hashing::fresh_hash_keys;
 using sablewick::hashing::HashKeys;
 using sablewick::hashing::siphash13;
@@ -114,6 +118,35 @@ TEST(KeyedHash, ForkedChildDrawsFreshKeys) {
     ASSERT_NO_FATAL_FAILURE(forked_child::read_value(from_child, [] { return fresh_hash_keys(); }));
     const HashKeys next = fresh_hash_keys();
     EXPECT_NE(from_child.k1, next.k1);
+}
+
+// The flat set against an ordered one: the extremes (the smallest id marks a
+// free slot), ids again, thousands of ids spread over the whole range, grown
+// one doubling at a time or reserved ahead, and emptied.
+TEST(FlatIdSet, AgreesWithAnOrderedSet) {
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    std::vector<std::int32_t> ids = {kMin, 0, -1, kMax, kMin, 0, kMin + 1};
+    for (int round = 0; round < 2; ++round) {
+        for (std::uint32_t k = 0; k < 5000; ++k) ids.push_back(static_cast<std::int32_t>(k * 655360u));
+    }
+    const std::int32_t absent[] = {1, kMax - 1, 655359, -655360, 327680};
+    for (const bool reserved : {false, true}) {
+        FlatIdSet set;
+        std::set<std::int32_t> reference;
+        if (reserved) set.reserve(ids.size());
+        for (std::int32_t id : ids) ASSERT_EQ(set.insert(id), reference.insert(id).second) << id;
+        EXPECT_EQ(set.size(), reference.size());
+        for (std::int32_t id : ids) EXPECT_TRUE(set.contains(id)) << id;
+        for (std::int32_t id : absent) EXPECT_EQ(set.contains(id), reference.contains(id)) << id;
+        set.clear();
+        EXPECT_TRUE(set.empty());
+        EXPECT_FALSE(set.contains(kMin));
+        EXPECT_FALSE(set.contains(0));
+        EXPECT_TRUE(set.insert(kMin));
+        EXPECT_TRUE(set.insert(0));
+        EXPECT_EQ(set.size(), 2u);
+    }
 }
 
 }  // namespace

@@ -171,6 +171,51 @@ TEST(PropertyState, ListAppendsCheckMembership) {
     EXPECT_FALSE(s.has_talent(9));
 }
 
+// Appends to a state bound to a numbering answer as the unbound lists do:
+// the same ids appended in the same order, an id already held (a repeat of
+// the starting talents included) refused, whether the numbering knows it.
+struct AppendCase {
+    const char* name;
+    std::vector<std::int32_t> talents;  // the starting TLT
+    std::vector<std::int32_t> appended;
+};
+
+class PropertyStateBoundAppends : public ::testing::TestWithParam<AppendCase> {};
+
+TEST_P(PropertyStateBoundAppends, MatchUnboundLists) {
+    const AppendCase& c = GetParam();
+    // Knows talents 1 to 3 and events 1 to 3.
+    const sablewick::property::IdSpaces spaces({1, 2, 3}, {1, 2, 3});
+    PropertyState unbound = make_state({}, c.talents), bound = make_state({}, c.talents);
+    bound.bind_lists(spaces);
+    for (std::int32_t id : c.appended) {
+        ASSERT_EQ(bound.add_talent(id), unbound.add_talent(id)) << id;
+        ASSERT_EQ(bound.has_talent(id), unbound.has_talent(id)) << id;
+    }
+    EXPECT_EQ(bound.TLT, unbound.TLT);
+    for (std::int32_t id : c.talents) EXPECT_TRUE(bound.has_talent(id)) << id;
+    for (std::int32_t id : {kMin + 1, 4, 99999}) EXPECT_EQ(bound.has_talent(id), unbound.has_talent(id)) << id;
+}
+
+std::vector<std::int32_t> spread(std::int32_t count) {
+    std::vector<std::int32_t> ids;
+    for (std::int32_t k = 0; k < count; ++k) ids.push_back(static_cast<std::int32_t>(k * 2654435761u));
+    return ids;
+}
+
+std::vector<std::int32_t> twice(std::vector<std::int32_t> ids) {
+    ids.insert(ids.end(), ids.begin(), ids.end());
+    return ids;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PropertyStateBoundAppends,
+    ::testing::Values(AppendCase{"Repeats", {kMin, 5, kMin, 2, 2}, {kMin, 5, 6, 6, 2, 3, 3, 0, kMax, kMax}},
+                      AppendCase{"Extremes", {}, {kMin, kMax, 0, -1, kMin, kMax, 0, -1, 1}},
+                      AppendCase{"ThousandsKnownOrNot", spread(1000), twice(spread(3000))},
+                      AppendCase{"StartingRepeatsOnly", twice(spread(1000)), {}}),
+    [](const ::testing::TestParamInfo<AppendCase>& info) { return std::string(info.param.name); });
+
 class PropertyStateIgnoredCode : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(PropertyStateIgnoredCode, LeavesStateUnchanged) {

@@ -458,8 +458,11 @@ bool detail::rare_test(const Test& t, const std::int32_t* pool, const Snapshot& 
             for (std::int32_t k = 0; k < dense; ++k) {
                 if (bit_of(s.bits, static_cast<std::uint32_t>(p[2 + k]))) return true;
             }
-            for (std::int32_t id : s.state->list_foreign(kind)) {
-                if (has_id(p + 2 + dense, static_cast<std::uint64_t>(foreign), id)) return true;
+            // The ids the spaces lack, looked up in the life's set of them:
+            // the test costs its own ids, however many the life holds.
+            const hashing::FlatIdSet& held = s.state->list_foreign(kind);
+            for (std::int32_t k = 0; k < foreign; ++k) {
+                if (held.contains(p[2 + dense + k])) return true;
             }
             return false;
         }

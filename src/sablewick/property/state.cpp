@@ -115,7 +115,7 @@ bool PropertyState::set_has(ListKind kind, std::int32_t id, std::uint32_t index)
         const std::uint32_t bit = spaces_->bit_base(kind) + index;
         return (bits_[bit >> 6] >> (bit & 63)) & 1;
     }
-    return contains(foreign_[static_cast<std::size_t>(kind)], id);
+    return foreign_[static_cast<std::size_t>(kind)].contains(id);
 }
 
 bool PropertyState::set_add(ListKind kind, std::int32_t id, std::uint32_t index) {
@@ -127,10 +127,7 @@ bool PropertyState::set_add(ListKind kind, std::int32_t id, std::uint32_t index)
         word |= bit;
         return true;
     }
-    std::vector<std::int32_t>& foreign = foreign_[static_cast<std::size_t>(kind)];
-    if (contains(foreign, id)) return false;
-    foreign.push_back(id);
-    return true;
+    return foreign_[static_cast<std::size_t>(kind)].insert(id);
 }
 
 void PropertyState::bind_lists(const IdSpaces& spaces) {
@@ -139,14 +136,20 @@ void PropertyState::bind_lists(const IdSpaces& spaces) {
     for (auto& foreign : foreign_) foreign.clear();
     tlt_index_.clear();
     tlt_index_.reserve(TLT.capacity());
-    for (std::int32_t id : TLT) {
-        const std::uint32_t index = spaces.talent(id);
-        tlt_index_.push_back(index);
-        set_add(ListKind::TLT, id, index);
-    }
-    for (std::int32_t id : EVT) set_add(ListKind::EVT, id, spaces.event(id));
-    for (std::int32_t id : AEVT) set_add(ListKind::AEVT, id, spaces.event(id));
-    for (std::int32_t id : ATLT) set_add(ListKind::ATLT, id, spaces.talent(id));
+    for (std::int32_t id : TLT) tlt_index_.push_back(spaces.talent(id));
+    const auto take = [&](ListKind kind, const std::vector<std::int32_t>& list, auto rank) {
+        // The ids the spaces lack are counted first, so their set is sized once.
+        std::size_t lacking = 0;
+        for (std::int32_t id : list) lacking += rank(id) == IdSpaces::kNone;
+        foreign_[static_cast<std::size_t>(kind)].reserve(lacking);
+        for (std::int32_t id : list) set_add(kind, id, rank(id));
+    };
+    const auto talent = [&spaces](std::int32_t id) { return spaces.talent(id); };
+    const auto event = [&spaces](std::int32_t id) { return spaces.event(id); };
+    take(ListKind::TLT, TLT, talent);
+    take(ListKind::EVT, EVT, event);
+    take(ListKind::AEVT, AEVT, event);
+    take(ListKind::ATLT, ATLT, talent);
 }
 
 bool PropertyState::has_talent(std::int32_t id) const noexcept {

@@ -11,6 +11,7 @@
 
 #include "sablewick/containers.hpp"
 #include "sablewick/dense_index.hpp"
+#include "sablewick/hashing/flat_id_set.hpp"
 #include "sablewick/property/code.hpp"
 #include "sablewick/property/properties.hpp"
 
@@ -131,7 +132,7 @@ public:
     bool add_event(std::int32_t id, std::uint32_t index);
 
     // Mirrors the four lists as sets over `spaces` (which must outlive the
-    // state): a bit per known id, a short list of the ids it lacks. Bound
+    // state): a bit per known id, a hashed set of the ids it lacks. Bound
     // condition programs read these; the appends above keep them current.
     // The lists themselves stay as they are, in order with their duplicates.
     // EVT must hold only events the spaces number (a life only records
@@ -141,7 +142,9 @@ public:
     // The bits of all four lists (see IdSpaces::bit_base); one zero word
     // for a state that is not bound.
     const std::uint64_t* list_bits() const noexcept { return bits_.empty() ? &kNoBits : bits_.data(); }
-    std::span<const std::int32_t> list_foreign(ListKind kind) const noexcept {
+    // The ids of a list that the spaces lack, as a set (bound states only):
+    // a host may hand over any number of them.
+    const hashing::FlatIdSet& list_foreign(ListKind kind) const noexcept {
         return foreign_[static_cast<std::size_t>(kind)];
     }
     // TLT's ids by number (kNone for ids the configuration lacks), in TLT's
@@ -182,7 +185,7 @@ private:
     static constexpr std::uint64_t kNoBits = 0;
     const IdSpaces* spaces_ = nullptr;
     std::vector<std::uint64_t> bits_;
-    std::array<std::vector<std::int32_t>, 4> foreign_;
+    std::array<hashing::FlatIdSet, 4> foreign_;
     std::vector<std::uint32_t> tlt_index_;
 
     static bool contains(const std::vector<std::int32_t>& list, std::int32_t id) noexcept {
