@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <exception>
+#include <initializer_list>
 #include <memory>
 #include <new>
 #include <optional>
@@ -150,11 +151,16 @@ PyObject* simulate_async(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     std::unique_ptr<runtime::pool::Job> queued = std::move(job);
     // Until the pool has taken the job (submit may also throw), the outcome's
     // references are this call's to release.
+    // The releases may run host code, so this destructor may be left by a
+    // forced unwind.
     struct ReleaseUnlessQueued {
         completer::Outcome& outcome;
         bool queued = false;
-        ~ReleaseUnlessQueued() {
-            if (!queued) outcome.release_python();
+        ~ReleaseUnlessQueued() noexcept(false) {
+            if (queued) return;
+            for (PyObject** held : {&outcome.loop, &outcome.future, &outcome.context}) {
+                release_reference(std::exchange(*held, nullptr));
+            }
         }
     } release{outcome};
     std::expected<runtime::pool::TaskId, std::string> submitted = (*pool)->submit(queued);
