@@ -28,6 +28,7 @@
 #include "python/module.hpp"
 #include "python/simulate/arguments.hpp"
 #include "python/simulate/life.hpp"
+#include "python/session/game_session_type.hpp"
 
 namespace sablewick::py::simulate {
 
@@ -114,6 +115,18 @@ private:
     }
 };
 
+// Once the module's exit hook ran, the completion thread delivers nothing:
+// a life asked for later (by an exit hook of the host's that runs after the
+// module's) is simulated here, on the loop's thread, and its future gets the
+// session before the call returns.
+PyObject* resolved_here(PyObject* future, config::ConfigCell& cell, const SimulationArguments& arguments) {
+    PyRef session = PyRef::steal(session::wrap_game_session(simulate_session(cell, arguments)));
+    if (!session) return nullptr;
+    PyRef set = PyRef::steal(bridge::call_method(bridge::loaded().set_result, future, session.get()));
+    if (!set) return nullptr;
+    return Py_NewRef(future);
+}
+
 PyObject* simulate_async(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     auto job = std::make_unique<AsyncLife>();
     if (!convert_simulation_arguments("simulate_async", args, nargs, kwnames, job->arguments)) {
@@ -135,6 +148,7 @@ PyObject* simulate_async(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     if (!callback) return nullptr;
     PyRef added = PyRef::steal(bridge::call_method(b->add_done_callback, future.get(), callback.get()));
     if (!added) return nullptr;
+    if (completer::exit_hook_ran()) return resolved_here(future.get(), *job->cell, job->arguments);
     if (!completer::prepare()) return nullptr;
     auto pool = runtime::pool::process_pool();
     if (!pool) {
