@@ -164,9 +164,8 @@ PyObject* simulate_async(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     outcome.context = context.release();
     std::unique_ptr<runtime::pool::Job> queued = std::move(job);
     // Until the pool has taken the job (submit may also throw), the outcome's
-    // references are this call's to release.
-    // The releases may run host code, so this destructor may be left by a
-    // forced unwind.
+    // references are this call's to release. Releasing may run host code, so
+    // this destructor may be left by a forced unwind.
     struct ReleaseUnlessQueued {
         completer::Outcome& outcome;
         bool queued = false;
