@@ -8,6 +8,9 @@ namespace detail {
 constinit ModuleState* published_state = nullptr;
 }  // namespace detail
 
+// Runs inside unique_ptr's noexcept destructor, which no forced unwind may
+// cross: the type and the module it drops were never handed to host code, so
+// their release runs none.
 ModuleState::~ModuleState() {
     Py_XDECREF(reinterpret_cast<PyObject*>(session_type));
     Py_XDECREF(module);

@@ -280,3 +280,28 @@ def test_a_host_exit_hook_registered_before_the_first_async_life_still_gets_its_
         async_life([900], {}, set())
     """, timeout=60)
     assert "delivered 10" in done.stdout
+
+
+@pytest.mark.parametrize("lives", [1, 30])
+def test_lives_asked_for_after_the_modules_exit_hook_are_delivered(lives):
+    # A host hook registered before the import runs after the module's own,
+    # which stops deliveries from the completion thread: its lives must
+    # still arrive, not leave the process waiting for them at exit.
+    done = run_python("""
+        import asyncio, atexit, sys
+
+        def last_work():
+            async def main():
+                return await asyncio.gather(*(core.simulate_async([900], {}, set())
+                                              for _ in range(int(sys.argv[1]))))
+            sessions = asyncio.run(main())
+            expected = core.simulate_full_life([900], {}, set()).get_summary()
+            assert all(session.get_summary() == expected for session in sessions)
+            print("delivered", len(sessions), sessions[0].total_years)
+
+        atexit.register(last_work)
+        import sablewick_core as core
+        from builders import years_config
+        core.init_config(years_config(10))
+    """, str(lives), timeout=60, forbidden=FATAL)
+    assert f"delivered {lives} 10" in done.stdout

@@ -218,6 +218,32 @@ def test_type_shape():
         assert special not in vars(cls)
 
 
+# A constructor given to the class would make instances over zeroed memory,
+# which its methods would read and its dealloc destroy as a session.
+@pytest.mark.parametrize("name, value", [
+    ("__new__", staticmethod(lambda cls: object.__new__(cls))),
+    ("__init__", lambda self: None),
+    ("__class_getitem__", classmethod(lambda cls, item: cls)),
+    ("get_year", lambda self, index: None),
+    ("total_years", 0),
+    ("extra", 1),
+])
+def test_the_class_cannot_be_changed(name, value):
+    cls = core.GameSession
+    before = dict(vars(cls))
+    assert cls.__flags__ & (1 << 8)  # Py_TPFLAGS_IMMUTABLETYPE
+    with pytest.raises(TypeError, match="immutable type"):
+        setattr(cls, name, value)
+    if name in before:
+        with pytest.raises(TypeError, match="immutable type"):
+            delattr(cls, name)
+    assert dict(vars(cls)) == before
+    for make in (cls, lambda: object.__new__(cls), lambda: cls.__new__(cls)):
+        with pytest.raises(TypeError):
+            make()
+    assert session_of(3).get_year(1)["age"] == 1
+
+
 @pytest.mark.parametrize("name", ["total_years", "total_pages", "total_score", "final_age", "is_ended"])
 def test_properties_are_read_only(name):
     session = session_of(1)

@@ -268,8 +268,9 @@ PyType_Slot session_slots[] = {
     {0, nullptr},
 };
 
-// Not a base type, no __dict__, no weak references, no constructor. The
-// qualified name is a fixed interface text: it gives __module__.
+// Not a base type, no __dict__, no weak references, no constructor, and
+// immutable once named (make_session_type). The qualified name is a fixed
+// interface text: it gives __module__.
 PyType_Spec session_spec = {
     "sablewick_core.GameSession",
     static_cast<int>(sizeof(GameSessionObject)),
@@ -297,6 +298,10 @@ PyTypeObject* make_session_type(PyObject* module) {
     if (!type) return nullptr;
     PyRef name = PyRef::steal(PyUnicode_InternFromString("GameSession"));
     if (!name || PyObject_SetAttrString(type.get(), "__name__", name.get()) < 0) return nullptr;
+    // Immutable from here on (hence named first): no attribute of the class
+    // can be set or deleted, so no constructor can be given to it and every
+    // instance is one that wrap_game_session built.
+    reinterpret_cast<PyTypeObject*>(type.get())->tp_flags |= Py_TPFLAGS_IMMUTABLETYPE;
     return reinterpret_cast<PyTypeObject*>(type.release());
 }
 

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <exception>
+#include <initializer_list>
 #include <memory>
 #include <new>
 #include <optional>
@@ -27,6 +28,7 @@
 #include "python/module.hpp"
 #include "python/simulate/arguments.hpp"
 #include "python/simulate/life.hpp"
+#include "python/session/game_session_type.hpp"
 
 namespace sablewick::py::simulate {
 
@@ -113,6 +115,18 @@ private:
     }
 };
 
+// Once the module's exit hook ran, the completion thread delivers nothing:
+// a life asked for later (by an exit hook of the host's that runs after the
+// module's) is simulated here, on the loop's thread, and its future gets the
+// session before the call returns.
+PyObject* resolved_here(PyObject* future, config::ConfigCell& cell, const SimulationArguments& arguments) {
+    PyRef session = PyRef::steal(session::wrap_game_session(simulate_session(cell, arguments)));
+    if (!session) return nullptr;
+    PyRef set = PyRef::steal(bridge::call_method(bridge::loaded().set_result, future, session.get()));
+    if (!set) return nullptr;
+    return Py_NewRef(future);
+}
+
 PyObject* simulate_async(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     auto job = std::make_unique<AsyncLife>();
     if (!convert_simulation_arguments("simulate_async", args, nargs, kwnames, job->arguments)) {
@@ -134,6 +148,7 @@ PyObject* simulate_async(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     if (!callback) return nullptr;
     PyRef added = PyRef::steal(bridge::call_method(b->add_done_callback, future.get(), callback.get()));
     if (!added) return nullptr;
+    if (completer::exit_hook_ran()) return resolved_here(future.get(), *job->cell, job->arguments);
     if (!completer::prepare()) return nullptr;
     auto pool = runtime::pool::process_pool();
     if (!pool) {
@@ -149,12 +164,16 @@ PyObject* simulate_async(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     outcome.context = context.release();
     std::unique_ptr<runtime::pool::Job> queued = std::move(job);
     // Until the pool has taken the job (submit may also throw), the outcome's
-    // references are this call's to release.
+    // references are this call's to release. Releasing may run host code, so
+    // this destructor may be left by a forced unwind.
     struct ReleaseUnlessQueued {
         completer::Outcome& outcome;
         bool queued = false;
-        ~ReleaseUnlessQueued() {
-            if (!queued) outcome.release_python();
+        ~ReleaseUnlessQueued() noexcept(false) {
+            if (queued) return;
+            for (PyObject** held : {&outcome.loop, &outcome.future, &outcome.context}) {
+                release_reference(std::exchange(*held, nullptr));
+            }
         }
     } release{outcome};
     std::expected<runtime::pool::TaskId, std::string> submitted = (*pool)->submit(queued);

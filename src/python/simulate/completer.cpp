@@ -210,6 +210,8 @@ bool register_exit_hook() {
     return static_cast<bool>(registered);
 }
 
+bool exit_hook_ran() { return gate().finalizing.load(std::memory_order_acquire) || interpreter_finalizing(); }
+
 bool prepare() {
     Queue& q = queue();
     std::lock_guard lock(q.start_mutex);

@@ -65,6 +65,9 @@ void reset_after_fork() noexcept;
 // interpreter lock; it waits (without that lock) for a round that already
 // asked for it. False with the exception set.
 bool register_exit_hook();
+// With the interpreter lock: true once the exit hook ran (or the interpreter
+// finalises), after which no life is delivered from here.
+bool exit_hook_ran();
 
 // From any thread, without the interpreter lock: queues the outcome for
 // delivery. Never blocks on the interpreter lock, never allocates, never fails.

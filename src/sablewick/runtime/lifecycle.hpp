@@ -43,7 +43,8 @@
 // the module's state are never destroyed, since background threads may still
 // use them while the process ends. The module adds the one exit step, an
 // atexit hook registered at its first import (simulate/completer.hpp): from
-// then on no delivery takes the interpreter lock.
+// then on no delivery takes the interpreter lock, and a life asked for later
+// is simulated on its caller's thread (simulate/async_entry.cpp).
 
 #include <cstddef>
 
