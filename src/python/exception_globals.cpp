@@ -10,8 +10,6 @@
 // and the state is laid out with the thread like every thread_local of the
 // module (runtime/thread_slot.hpp).
 
-#include <cxxabi.h>
-
 #if defined(__arm__)
 #error "the ARM EABI unwinder keeps a third field in this state"
 #endif
@@ -29,14 +27,9 @@ thread_local ExceptionGlobals exception_globals;
 
 }  // namespace
 
-namespace __cxxabiv1 {
+// Declared here rather than through <cxxabi.h>, whose declarations are
+// visible to other objects: the library's code in the module must reach
+// these, never those of a shared libstdc++ in the global scope.
+extern "C" __attribute__((visibility("hidden"))) void* __cxa_get_globals() noexcept { return &exception_globals; }
 
-extern "C" __cxa_eh_globals* __cxa_get_globals() noexcept {
-    return reinterpret_cast<__cxa_eh_globals*>(&exception_globals);
-}
-
-extern "C" __cxa_eh_globals* __cxa_get_globals_fast() noexcept {
-    return reinterpret_cast<__cxa_eh_globals*>(&exception_globals);
-}
-
-}  // namespace __cxxabiv1
+extern "C" __attribute__((visibility("hidden"))) void* __cxa_get_globals_fast() noexcept { return &exception_globals; }
