@@ -19,8 +19,8 @@ import textwrap
 import pytest
 
 SANITIZED = bool(os.environ.get("SABLEWICK_SANITIZED"))
-FATAL = ("Fatal Python error", "Segmentation fault", "cannot allocate memory", "terminate called",
-         "Aborted", "Fatal glibc error")
+FATAL = ("Fatal Python error", "Segmentation fault", "cannot allocate memory for thread-local data",
+         "Fatal glibc error", "terminate called", "Aborted")
 ALLOWED_FAILURES = ("Simulation task panicked: ", "OS can't spawn worker thread: ")
 
 CHILD = """
