@@ -3,6 +3,7 @@
 #include <random>
 
 #include "sablewick/runtime/lifecycle.hpp"
+#include "sablewick/runtime/thread_slot.hpp"
 
 namespace sablewick {
 namespace {
@@ -32,9 +33,8 @@ private:
 
 }  // namespace
 
-RandomSource& thread_random() {
-    thread_local ThreadGenerator generator;
-    return generator;
-}
+// On the heap: the generator's 2.5 KB would not fit in the static
+// thread-local storage a loaded module may take (runtime/thread_slot.hpp).
+RandomSource& thread_random() { return runtime::ThreadSlot<ThreadGenerator>::get(); }
 
 }  // namespace sablewick

@@ -18,7 +18,8 @@ public:
 };
 
 // The calling thread's generator, seeded from the operating system and
-// reseeded in a child process after fork.
+// reseeded in a child process after fork. Made on the thread's first call,
+// which throws std::bad_alloc when there is no memory for it.
 RandomSource& thread_random();
 
 }  // namespace sablewick

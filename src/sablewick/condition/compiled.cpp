@@ -7,6 +7,7 @@
 
 #include "sablewick/condition/parser.hpp"
 #include "sablewick/condition/whitespace.hpp"
+#include "sablewick/runtime/thread_slot.hpp"
 
 namespace sablewick::condition {
 
@@ -406,9 +407,12 @@ std::uint32_t reads(const TestArena& arena, std::uint32_t start) {
     // Scratch kept by the thread: a configuration asks this for thousands
     // of programs. A test counts as seen when its stamp is this call's, so
     // each call costs the size of its own program, however long.
-    thread_local std::vector<std::uint32_t> reached;
-    thread_local std::vector<std::uint32_t> stamp;
-    thread_local std::uint32_t call = 0;
+    struct Scratch {
+        std::vector<std::uint32_t> reached;
+        std::vector<std::uint32_t> stamp;
+        std::uint32_t call = 0;
+    };
+    auto& [reached, stamp, call] = runtime::ThreadSlot<Scratch>::get();
     if (stamp.size() < arena.tests.size()) stamp.resize(arena.tests.size(), 0);
     if (++call == 0) {
         std::fill(stamp.begin(), stamp.end(), 0);
@@ -523,7 +527,10 @@ std::uint32_t CompiledCondition::bind(const property::IdSpaces& spaces, TestAren
     };
     // Scratch kept by the thread: a configuration binds thousands of
     // programs.
-    thread_local std::vector<std::int32_t> bits, foreign;
+    struct Scratch {
+        std::vector<std::int32_t> bits, foreign;
+    };
+    auto& [bits, foreign] = runtime::ThreadSlot<Scratch>::get();
 
     for (const Test& source : tests_) {
         Test t = source;
