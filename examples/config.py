@@ -7,13 +7,16 @@ until it is certain at the last age.
 """
 
 import math
+from typing import Any
+
+Record = dict[str, Any]
 
 LAST_AGE = 100
 
 # ---------------------------------------------------------------- talents
 
 
-def _talent(tid, name, description, grade, **fields):
+def _talent(tid: int, name: str, description: str, grade: int, **fields: Any) -> Record:
     record = {"id": tid, "name": name, "description": description, "grade": grade}
     record.update(fields)
     return record
@@ -50,13 +53,13 @@ TALENTS = {
 # ----------------------------------------------------------------- events
 
 
-def _event(eid, text, grade=0, **fields):
+def _event(eid: int, text: str, grade: int = 0, **fields: Any) -> Record:
     record = {"id": eid, "event": text, "grade": grade}
     record.update(fields)
     return record
 
 
-def _once(eid):
+def _once(eid: int) -> str:
     """Exclude condition that keeps an event from being drawn twice."""
     return f"EVT?[{eid}]"
 
@@ -162,15 +165,15 @@ STAGES = [
 ]
 
 
-def _death_weight(age):
+def _death_weight(age: int) -> float:
     """Weight of a natural death against the stage's events (each weight 1)."""
     if age < 40:
         return 0.0
     return 0.08 * math.exp(0.11 * (age - 60))
 
 
-def _ages():
-    ages = {0: {"age": 0, "events": [(2001, 1.0), (2002, 1.0), (2003, 1.0)]}}
+def _ages() -> dict[int, Record]:
+    ages: dict[int, Record] = {0: {"age": 0, "events": [(2001, 1.0), (2002, 1.0), (2003, 1.0)]}}
     for first, last, events in STAGES:
         for age in range(first, last + 1):
             table = [(eid, 1.0) for eid in events]
@@ -193,7 +196,8 @@ def _ages():
 # ----------------------------------------------------------- achievements
 
 
-def _achievement(aid, name, description, grade, opportunity, condition):
+def _achievement(aid: int, name: str, description: str, grade: int, opportunity: str,
+                 condition: str) -> Record:
     return {"id": aid, "name": name, "description": description, "grade": grade,
             "opportunity": opportunity, "condition": condition}
 
@@ -218,7 +222,7 @@ ACHIEVEMENTS = {
 # ------------------------------------------------------------------ judge
 
 
-def _levels(*levels):
+def _levels(*levels: tuple[int, int, str]) -> list[Record]:
     return [{"min": m, "grade": g, "text": t} for m, g, t in levels]
 
 
@@ -236,7 +240,7 @@ JUDGE = {
 }
 
 
-def build_config():
+def build_config() -> dict[str, Any]:
     """A fresh configuration dict for `init_config`."""
     return {
         "talents": dict(TALENTS),

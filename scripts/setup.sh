@@ -31,7 +31,7 @@ stamp="$VENV/.sablewick-deps"
 if [ ! -f "$stamp" ] || [ "$ROOT/pyproject.toml" -nt "$stamp" ]; then
   "$VENV/bin/python" -m pip install -q --upgrade pip
   "$VENV/bin/python" -m pip install -q "scikit-build-core>=0.10" cmake ninja \
-    pytest pytest-asyncio pytest-timeout hypothesis uvloop
+    pytest pytest-asyncio pytest-timeout hypothesis uvloop mypy
   touch "$stamp"
 fi
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds, and runs the whole test suite: the C++
-# tests (CTest) and the Python tests (pytest), then the same suites against
+# tests (CTest), the Python tests (pytest) and the typed interface (stubtest
+# against the built module, mypy --strict over the README's examples and a
+# typed usage file), then the C++ and Python suites against
 # an AddressSanitizer/UndefinedBehaviorSanitizer build and each fuzzer for
 # SABLEWICK_FUZZ_SECONDS (default 30) seconds.
 #
@@ -24,6 +26,13 @@ ctest --test-dir "$BUILD/cpp" --output-on-failure -j"$(nproc)" --progress
 
 cd "$ROOT"
 "$VENV/bin/python" -m pytest tests/python -q "$@"
+
+# The typed interface: the installed stubs against the built module, then the
+# README's examples and the usage file as a user's strict mypy sees them.
+"$VENV/bin/python" -m mypy.stubtest sablewick_core
+rm -rf "$BUILD/typing" && "$VENV/bin/python" tests/python/readme_blocks.py "$BUILD/typing"
+MYPYPATH=examples "$VENV/bin/python" -m mypy --strict --cache-dir "$BUILD/mypy-cache" \
+  tests/typing/usage.py "$BUILD"/typing/*.py
 
 if [ "$quick" != 1 ]; then
   bash "$ROOT/scripts/sanitize.sh" "$@"
