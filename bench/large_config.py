@@ -307,54 +307,93 @@ def _stage_pools(rng):
     return pools, deaths
 
 
-def _events(rng, conditions, pools, deaths):
-    events = {}
-    follow_ups = set()
-    # One in ten events of a pool only follows a branch (never drawn).
-    for pool in pools:
-        follow_ups.update(rng.sample(pool, len(pool) // 10))
+class _EventRules:
+    """What a shape's events differ in. The builder makes every draw in one
+    order for all shapes, so a shape's configuration stays the same dict."""
+
+    follow_up_share = 10        # one event in N of a pool only follows a branch
+    follow_ups_up_front = True  # drawn for every pool before the first event
+    effect_share = 0.75
+    branch_share = 1 / 7
+    camel_case_share = 0.0      # how often a key takes its camel-case spelling
+
+    def __init__(self, rng):
+        self.rng = rng
+
+    def key(self, snake, camel, snake_share):
+        if not self.camel_case_share:
+            return snake
+        return snake if self.rng.random() < snake_share else camel
+
+    def text(self, stage):
+        rng = self.rng
+        if rng.random() < 0.5:
+            return f"{rng.choice(STAGE_SCENES[stage.name])} {rng.choice(PLACES)}."
+        return _sentence(rng)
+
+    def filters(self, record, eid, stage):
+        """Sets the record's include and exclude."""
+        raise NotImplementedError
+
+    def branch_condition(self, stage):
+        raise NotImplementedError
+
+
+class _Stage:
+    """Where in a life a pool's events happen: the stage's name, its ages
+    and the events its conditions may name."""
+
+    def __init__(self, name, first, last, earlier):
+        self.name, self.first, self.last, self.earlier = name, first, last, earlier
+
+
+def _stages_of(pools):
     for index, pool in enumerate(pools):
         name, first, last = STAGES[index]
-        earlier = [eid for p in pools[max(0, index - 1):index + 1] for eid in p]
-        scenes = STAGE_SCENES[name]
+        yield pool, _Stage(name, first, last, [eid for p in pools[max(0, index - 1):index + 1] for eid in p])
+
+
+def _build_events(rules, pool_stages):
+    """The drawn events of every pool, in pool order; `pool_stages` pairs each
+    pool with its _Stage."""
+    rng = rules.rng
+    events = {}
+    follow_ups = set()
+    pool_stages = list(pool_stages)
+    if rules.follow_ups_up_front:
+        for pool, _ in pool_stages:
+            follow_ups.update(rng.sample(pool, len(pool) // rules.follow_up_share))
+    for pool, stage in pool_stages:
+        if not rules.follow_ups_up_front:
+            follow_ups = set(rng.sample(pool, len(pool) // rules.follow_up_share))
         targets = [eid for eid in pool if eid in follow_ups]
         for eid in pool:
             record = {"id": eid, "grade": rng.choice((0, 0, 0, 1, 1, 2, 3))}
-            if rng.random() < 0.5:
-                record["event"] = f"{rng.choice(scenes)} {rng.choice(PLACES)}."
-            else:
-                record["event"] = _sentence(rng)
+            record["event"] = rules.text(stage)
             if eid in follow_ups:
-                record["no_random" if rng.random() < 0.8 else "NoRandom"] = True
-            roll = rng.random()
-            if roll < 0.5:
-                record["include"] = conditions.combined(earlier, first, last)
-            if 0.35 < roll < 0.9:
-                # Most events happen once: exclude on their own id, often
-                # together with another condition.
-                own = f"EVT?[{eid}]"
-                if rng.random() < 0.5:
-                    record["exclude"] = own
-                else:
-                    record["exclude"] = f"{own}|{conditions.leaf(earlier, first, last)}"
+                record[rules.key("no_random", "NoRandom", 0.8)] = True
+            rules.filters(record, eid, stage)
             if rng.random() < 0.12:
-                key = "post_event" if rng.random() < 0.8 else "postEvent"
+                key = rules.key("post_event", "postEvent", 0.8)
                 record[key] = rng.choice(CODAS)
-            if rng.random() < 0.75:
+            if rng.random() < rules.effect_share:
                 record["effect"] = _effect(rng)
-            if rng.random() < 1 / 7 and targets:
+            if rng.random() < rules.branch_share and targets:
                 branches = []
                 for _ in range(rng.randint(1, 3)):
                     target = rng.choice(targets)
                     if eid in follow_ups and target <= eid:
                         continue  # chains of follow-ups only move forward
-                    key = "event_id" if rng.random() < 0.9 else "eventId"
-                    branches.append({"condition": conditions.combined(earlier, first, last),
-                                     key: target})
+                    key = rules.key("event_id", "eventId", 0.9)
+                    branches.append({"condition": rules.branch_condition(stage), key: target})
                 if branches:
                     record["branch"] = branches
             events[eid] = record
-    # Turns of fate: a narrow escape (LIF +1) and an accident (LIF -1).
+    return events
+
+
+def _turns_of_fate(rng, events, deaths):
+    """A narrow escape (LIF +1) and the deaths (LIF -1), after the drawn events."""
     escape = deaths[-1]
     events[escape] = {"id": escape, "event": "You walked away from a collapsing bridge.",
                       "grade": 3, "exclude": f"EVT?[{escape}]", "effect": {"LIF": 1, "SPR": 2}}
@@ -364,6 +403,36 @@ def _events(rng, conditions, pools, deaths):
         if k == 6:
             record["include"] = "AGE<60|STR<3"
         events[eid] = record
+
+
+class _LargeEvents(_EventRules):
+    camel_case_share = 1.0
+
+    def __init__(self, rng, conditions):
+        super().__init__(rng)
+        self.conditions = conditions
+
+    def filters(self, record, eid, stage):
+        rng, conditions = self.rng, self.conditions
+        roll = rng.random()
+        if roll < 0.5:
+            record["include"] = conditions.combined(stage.earlier, stage.first, stage.last)
+        if 0.35 < roll < 0.9:
+            # Most events happen once: exclude on their own id, often
+            # together with another condition.
+            own = f"EVT?[{eid}]"
+            if rng.random() < 0.5:
+                record["exclude"] = own
+            else:
+                record["exclude"] = f"{own}|{conditions.leaf(stage.earlier, stage.first, stage.last)}"
+
+    def branch_condition(self, stage):
+        return self.conditions.combined(stage.earlier, stage.first, stage.last)
+
+
+def _events(rng, conditions, pools, deaths):
+    events = _build_events(_LargeEvents(rng, conditions), _stages_of(pools))
+    _turns_of_fate(rng, events, deaths)
     return events
 
 
@@ -495,66 +564,35 @@ def _dense_include(rng, conditions, earlier, first, last):
     return None
 
 
+class _DenseEvents(_LargeEvents):
+    follow_up_share = 8
+    branch_share = 0.4
+
+    def filters(self, record, eid, stage):
+        rng, conditions = self.rng, self.conditions
+        # Nearly every event happens once, most of them through an exclude
+        # that also reads other events.
+        own = f"EVT?[{eid}]"
+        roll = rng.random()
+        if roll < 0.55:
+            record["exclude"] = own
+        elif roll < 0.85:
+            record["exclude"] = f"{own}|EVT?{conditions.event_list(stage.earlier, rng.randint(2, 6))}"
+        elif roll < 0.95:
+            record["exclude"] = f"{own}|{conditions.leaf(stage.earlier, stage.first, stage.last)}"
+        include = _dense_include(rng, conditions, stage.earlier, stage.first, stage.last)
+        if include is not None:
+            record["include"] = include
+
+    def branch_condition(self, stage):
+        if self.rng.random() < 0.6:
+            return "EVT!" + self.conditions.event_list(stage.earlier, self.rng.randint(2, 6))
+        return super().branch_condition(stage)
+
+
 def _dense_events(rng, conditions, pools, deaths):
-    events = {}
-    follow_ups = set()
-    for pool in pools:
-        follow_ups.update(rng.sample(pool, len(pool) // 8))
-    for index, pool in enumerate(pools):
-        name, first, last = STAGES[index]
-        earlier = [eid for p in pools[max(0, index - 1):index + 1] for eid in p]
-        scenes = STAGE_SCENES[name]
-        targets = [eid for eid in pool if eid in follow_ups]
-        for eid in pool:
-            record = {"id": eid, "grade": rng.choice((0, 0, 0, 1, 1, 2, 3))}
-            if rng.random() < 0.5:
-                record["event"] = f"{rng.choice(scenes)} {rng.choice(PLACES)}."
-            else:
-                record["event"] = _sentence(rng)
-            if eid in follow_ups:
-                record["no_random" if rng.random() < 0.8 else "NoRandom"] = True
-            # Nearly every event happens once, most of them through an
-            # exclude that also reads other events.
-            own = f"EVT?[{eid}]"
-            roll = rng.random()
-            if roll < 0.55:
-                record["exclude"] = own
-            elif roll < 0.85:
-                record["exclude"] = f"{own}|EVT?{conditions.event_list(earlier, rng.randint(2, 6))}"
-            elif roll < 0.95:
-                record["exclude"] = f"{own}|{conditions.leaf(earlier, first, last)}"
-            include = _dense_include(rng, conditions, earlier, first, last)
-            if include is not None:
-                record["include"] = include
-            if rng.random() < 0.12:
-                key = "post_event" if rng.random() < 0.8 else "postEvent"
-                record[key] = rng.choice(CODAS)
-            if rng.random() < 0.75:
-                record["effect"] = _effect(rng)
-            if rng.random() < 0.4 and targets:
-                branches = []
-                for _ in range(rng.randint(1, 3)):
-                    target = rng.choice(targets)
-                    if eid in follow_ups and target <= eid:
-                        continue  # chains of follow-ups only move forward
-                    key = "event_id" if rng.random() < 0.9 else "eventId"
-                    if rng.random() < 0.6:
-                        condition = "EVT!" + conditions.event_list(earlier, rng.randint(2, 6))
-                    else:
-                        condition = conditions.combined(earlier, first, last)
-                    branches.append({"condition": condition, key: target})
-                if branches:
-                    record["branch"] = branches
-            events[eid] = record
-    escape = deaths[-1]
-    events[escape] = {"id": escape, "event": "You walked away from a collapsing bridge.",
-                      "grade": 3, "exclude": f"EVT?[{escape}]", "effect": {"LIF": 1, "SPR": 2}}
-    for k, eid in enumerate(deaths[:-1]):
-        record = {"id": eid, "event": DEATHS[k], "grade": rng.choice((0, 1)),
-                  "effect": {"LIF": -1}}
-        if k == 6:
-            record["include"] = "AGE<60|STR<3"
-        events[eid] = record
+    events = _build_events(_DenseEvents(rng, conditions), _stages_of(pools))
+    _turns_of_fate(rng, events, deaths)
     return events
 
 
@@ -695,6 +733,24 @@ def _sparse_talents(rng):
     return talents
 
 
+class _SparseEvents(_EventRules):
+    follow_ups_up_front = False
+    effect_share = 0.8
+
+    def text(self, stage):
+        return _sentence(self.rng)
+
+    def filters(self, record, eid, stage):
+        roll = self.rng.random()
+        if roll < 0.5:
+            record["include"] = _property_condition(self.rng, stage.first, stage.last)
+        if 0.4 < roll < 0.7:
+            record["exclude"] = _property_condition(self.rng, stage.first, stage.last)
+
+    def branch_condition(self, stage):
+        return _property_condition(self.rng, stage.first, stage.last)
+
+
 def _sparse_events(rng):
     ids = list(range(EVENT_BASE, EVENT_BASE + SPARSE_EVENT_COUNT))
     killers = ids[-len(DEATHS):]
@@ -703,35 +759,8 @@ def _sparse_events(rng):
     eras = (SPARSE_LAST_AGE + 1) // SPARSE_ERA
     size = len(rest) // eras
     pools = [rest[k * size:(k + 1) * size] for k in range(eras)]
-    events = {}
-    for era, pool in enumerate(pools):
-        first, last = era * SPARSE_ERA, (era + 1) * SPARSE_ERA - 1
-        follow_ups = set(rng.sample(pool, len(pool) // 10))
-        targets = sorted(follow_ups)
-        for eid in pool:
-            record = {"id": eid, "grade": rng.choice((0, 0, 0, 1, 1, 2, 3)), "event": _sentence(rng)}
-            if eid in follow_ups:
-                record["no_random"] = True
-            roll = rng.random()
-            if roll < 0.5:
-                record["include"] = _property_condition(rng, first, last)
-            if 0.4 < roll < 0.7:
-                record["exclude"] = _property_condition(rng, first, last)
-            if rng.random() < 0.12:
-                record["post_event"] = rng.choice(CODAS)
-            if rng.random() < 0.8:
-                record["effect"] = _effect(rng)
-            if rng.random() < 1 / 7:
-                branches = []
-                for _ in range(rng.randint(1, 3)):
-                    target = rng.choice(targets)
-                    if eid in follow_ups and target <= eid:
-                        continue
-                    branches.append({"condition": _property_condition(rng, first, last),
-                                     "event_id": target})
-                if branches:
-                    record["branch"] = branches
-            events[eid] = record
+    eras = [(pool, _Stage("era", k * SPARSE_ERA, (k + 1) * SPARSE_ERA - 1, pool)) for k, pool in enumerate(pools)]
+    events = _build_events(_SparseEvents(rng), eras)
     for k, eid in enumerate(quiet):
         events[eid] = {"id": eid, "event": QUIET_YEARS[k], "grade": 0}
     for k, eid in enumerate(killers):

@@ -31,13 +31,12 @@ echo "== C++ tests with $SANITIZERS"
 cmake -S "$ROOT" -B "$SAN_BUILD/cpp" -G Ninja -DCMAKE_MAKE_PROGRAM="$VENV/bin/ninja" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=$SAN_FLAGS" \
   -DSABLEWICK_BUILD_MODULE=OFF -DSABLEWICK_BUILD_TESTS=ON \
-  -DSABLEWICK_SANITIZE="$SANITIZERS" >/dev/null
+  -DSABLEWICK_SANITIZE="$SANITIZERS" -DPython3_EXECUTABLE="$VENV/bin/python" >/dev/null
 cmake --build "$SAN_BUILD/cpp" -j"$(nproc)"
-generate_golden_configs "$SAN_BUILD/golden"
 # Wall-clock budgets widen under the instrumentation (SABLEWICK_SANITIZED);
 # the golden lives test checks the first 40 lives of each shape here.
-SABLEWICK_SANITIZED=1 ASAN_OPTIONS="$CPP_ASAN" SABLEWICK_GOLDEN_CONFIGS="$SAN_BUILD/golden" \
-  SABLEWICK_GOLDEN_LIVES=40 "$SAN_BUILD/cpp/sablewick_tests" --gtest_brief=1
+SABLEWICK_SANITIZED=1 ASAN_OPTIONS="$CPP_ASAN" SABLEWICK_GOLDEN_LIVES=40 \
+  ctest --test-dir "$SAN_BUILD/cpp" --output-on-failure -j"$(nproc)"
 
 echo "== Python tests against the $SANITIZERS module"
 # The interpreter is not instrumented: the runtimes must be loaded first.

@@ -35,16 +35,6 @@ if [ ! -f "$stamp" ] || [ "$ROOT/pyproject.toml" -nt "$stamp" ]; then
   touch "$stamp"
 fi
 
-# generate_golden_configs DIR: the benchmark configurations that the golden
-# lives test reads (tests/cpp/golden_lives_test.cpp), one JSON per shape.
-generate_golden_configs() {
-  mkdir -p "$1"
-  local shape
-  for shape in large dense sparse; do
-    "$VENV/bin/python" "$ROOT/bench/large_config.py" --json "$1/config-$shape.json" --shape "$shape"
-  done
-}
-
 # Build and install the module (incremental: the build folder is kept).
 "$VENV/bin/python" -m pip install -q --no-build-isolation \
   -C build-dir="$BUILD/py" -C cmake.build-type="${SABLEWICK_BUILD_TYPE:-Release}" "$ROOT"

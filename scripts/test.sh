@@ -18,10 +18,9 @@ fi
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 cmake -S "$ROOT" -B "$BUILD/cpp" -G Ninja -DCMAKE_MAKE_PROGRAM="$VENV/bin/ninja" \
-  -DCMAKE_BUILD_TYPE=Release -DSABLEWICK_BUILD_MODULE=OFF -DSABLEWICK_BUILD_TESTS=ON >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DSABLEWICK_BUILD_MODULE=OFF -DSABLEWICK_BUILD_TESTS=ON \
+  -DPython3_EXECUTABLE="$VENV/bin/python" >/dev/null
 cmake --build "$BUILD/cpp" -j"$(nproc)"
-generate_golden_configs "$BUILD/golden"
-export SABLEWICK_GOLDEN_CONFIGS="$BUILD/golden"
 ctest --test-dir "$BUILD/cpp" --output-on-failure -j"$(nproc)" --progress
 
 cd "$ROOT"

@@ -4,8 +4,8 @@
 // means a behaviour changed: find out why (record_lives --dump on both
 // trees, then diff), never re-record to make this pass.
 //
-// The configurations are generated at test time into the folder named by
-// SABLEWICK_GOLDEN_CONFIGS (scripts/test.sh and scripts/sanitize.sh do it):
+// The configurations are written into the build folder by the CTest fixture
+// golden_configs (tests/CMakeLists.txt) before these tests run:
 //   python bench/large_config.py --json DIR/config-SHAPE.json --shape SHAPE
 // SABLEWICK_GOLDEN_LIVES caps the lives checked per shape (the sanitizer run
 // checks fewer).
@@ -35,13 +35,10 @@ class GoldenLives : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(GoldenLives, EveryLifeMatchesItsRecordedDigest) {
     const std::string shape = GetParam();
-    const char* dir = std::getenv("SABLEWICK_GOLDEN_CONFIGS");
-    ASSERT_TRUE(dir && *dir) << "SABLEWICK_GOLDEN_CONFIGS is not set. It names the folder holding config-" << shape
-                             << ".json, made by: python bench/large_config.py --json DIR/config-" << shape
-                             << ".json --shape " << shape << " (scripts/test.sh does this before ctest).";
-    const std::string config = std::string(dir) + "/config-" + shape + ".json";
+    const std::string config = std::string(SABLEWICK_GOLDEN_CONFIGS) + "/config-" + shape + ".json";
     ASSERT_TRUE(std::filesystem::exists(config))
-        << config << " is missing: python bench/large_config.py --json " << config << " --shape " << shape;
+        << config << " is missing: run the tests with ctest, whose fixture golden_configs writes it, or write it with"
+        << " python bench/large_config.py --json " << config << " --shape " << shape;
 
     const auto recorded = golden::read_golden(std::string(SABLEWICK_GOLDEN_FILES) + "/lives-" + shape + ".txt");
     ASSERT_FALSE(recorded.empty());

@@ -11,6 +11,7 @@ from builders import Index, LoudDict, event, level, make_config, one_year_config
 from running import first_line, life, load_error, run_python
 
 
+@pytest.mark.slow
 def test_fresh_process_has_no_configuration_until_a_load_succeeds():
     out = run_python(
         "import sablewick_core as c\n"

@@ -4,6 +4,8 @@ import os
 import pathlib
 import sys
 
+import pytest
+
 import sablewick_core as core
 from running import run_python
 
@@ -26,6 +28,7 @@ def test_example_lives_end_by_the_last_age():
         ]
 
 
+@pytest.mark.slow
 def test_demo_prints_a_life():
     out = run_python(pathlib.Path(EXAMPLES, "demo.py"), "--seed", "1", "--pages").stdout
     assert "Age   0" in out

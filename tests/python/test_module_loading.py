@@ -50,10 +50,12 @@ def second_interpreter_available():
     return True
 
 
+@pytest.mark.slow
 def test_reimport_hands_out_the_one_module_object():
     assert run_python(MODULE_IDENTITY, timeout=60).stdout == "True\n"
 
 
+@pytest.mark.slow
 @pytest.mark.skipif(not second_interpreter_available(), reason="no _xxsubinterpreters")
 def test_a_second_interpreter_is_refused_and_the_first_keeps_working():
     assert run_python(SECOND_INTERPRETER, timeout=60).stdout.splitlines() == [

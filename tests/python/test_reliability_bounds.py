@@ -86,6 +86,7 @@ TEN_MB_CONDITIONS = [
 ]
 
 
+@pytest.mark.slow
 @pytest.mark.parametrize("expression, holds", TEN_MB_CONDITIONS)
 def test_ten_megabyte_conditions(expression, holds):
     # In a fresh process: the cache keeps every text that parses for the

@@ -56,6 +56,7 @@ def orders(mode):
     return run_python(ORDER_SCRIPT, mode).stdout.split("\n")[:-1]
 
 
+@pytest.mark.slow
 def test_achievement_order_differs_between_processes():
     # Fifty entries in about as many buckets: three processes agree by chance
     # with a probability far below one in a million.
@@ -63,6 +64,7 @@ def test_achievement_order_differs_between_processes():
     assert len(set(seen)) > 1, seen
 
 
+@pytest.mark.slow
 def test_a_forked_childs_new_maps_take_other_keys_than_its_parents():
     # Parent and child make the same maps in the same sequence after the fork;
     # with the parent's keys the child would list them in the parent's order.
@@ -172,6 +174,7 @@ def load_time(config):
     return time.perf_counter() - start
 
 
+@pytest.mark.slow
 @pytest.mark.parametrize("case", list(CRAFTED))
 def test_crafted_keys_load_about_as_fast_as_plain_ones(case):
     make, plain_keys, crafted_keys = CRAFTED[case]()

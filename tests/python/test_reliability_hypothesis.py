@@ -13,6 +13,8 @@ from hypothesis import strategies as st
 import sablewick_core as core
 from builders import Index, LoudDict, Record, make_config
 
+pytestmark = pytest.mark.slow
+
 MAX_YEARS = 1000  # simulator::kMaxYears
 
 DOCUMENTED = (TypeError, ValueError, KeyError, AttributeError, OverflowError,

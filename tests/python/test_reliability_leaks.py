@@ -17,6 +17,8 @@ import sablewick_core as core
 from builders import Record
 from running import run_python
 
+pytestmark = pytest.mark.slow
+
 SANITIZED = bool(os.environ.get("SABLEWICK_SANITIZED"))
 PROBE = pathlib.Path(__file__).resolve().with_name("reliability_probe.py")
 MB = 2**20

@@ -12,6 +12,8 @@ import pytest
 
 from running import run_python
 
+pytestmark = pytest.mark.slow
+
 SANITIZED = bool(os.environ.get("SABLEWICK_SANITIZED"))
 FATAL = ("Fatal Python error", "Segmentation fault", "AddressSanitizer", "runtime error:",
          "terminate called", "Aborted")

@@ -13,6 +13,8 @@ import pytest
 import sablewick_core as core
 from builders import make_config
 
+pytestmark = pytest.mark.slow
+
 ASYNC_LIVES = 2_000
 SYNC_THREADS = 8
 

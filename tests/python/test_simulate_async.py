@@ -61,6 +61,7 @@ def test_without_a_running_loop_the_call_raises_asyncios_error(one_year):
         core.simulate_async([], {}, set())
 
 
+@pytest.mark.slow
 @pytest.mark.timeout(60)
 def test_in_a_fresh_process_the_config_check_comes_after_conversion_and_starts_no_thread():
     done = run_python("""
@@ -208,6 +209,7 @@ asyncio.run(main())
 """
 
 
+@pytest.mark.slow
 @pytest.mark.timeout(120)
 @pytest.mark.parametrize("keep_alive", [None, "1", str(len(os.sched_getaffinity(0)) + 2)])
 def test_lives_beyond_the_running_limit_wait_and_see_a_reload_made_meanwhile(keep_alive):
@@ -230,6 +232,7 @@ async def test_pool_threads_carry_the_runtime_name(one_year):
     assert pool.threads()
 
 
+@pytest.mark.slow
 @pytest.mark.timeout(60)
 @pytest.mark.skipif(len(os.sched_getaffinity(0)) < 2, reason="one processor: no thread beyond the kept one")
 def test_threads_beyond_the_keep_alive_count_yield_to_the_rest_of_the_process():
@@ -286,6 +289,7 @@ IDLE_SPELL_SCRIPT = """
 """
 
 
+@pytest.mark.slow
 @pytest.mark.timeout(120)
 def test_after_an_idle_spell_the_threads_left_run_at_the_callers_priority():
     # The kept thread may finish its lives first and idle longest; it is
@@ -307,6 +311,7 @@ WORKER_THREADS_CASES = [
 ]
 
 
+@pytest.mark.slow
 @pytest.mark.timeout(60)
 @pytest.mark.parametrize("value, outcome", WORKER_THREADS_CASES)
 def test_worker_threads_variable_is_honoured_or_refused_at_the_call(value, outcome):
@@ -330,6 +335,7 @@ def test_worker_threads_variable_is_honoured_or_refused_at_the_call(value, outco
     assert done.stdout == f"{outcome}\n{outcome}\n"
 
 
+@pytest.mark.slow
 @pytest.mark.asyncio
 @pytest.mark.timeout(120)
 async def test_the_event_loop_keeps_running_during_a_long_life():
@@ -403,6 +409,7 @@ EXIT_SCRIPT = """
 """
 
 
+@pytest.mark.slow
 @pytest.mark.timeout(120)
 @pytest.mark.parametrize("work", ["slow", "quick"])
 @pytest.mark.parametrize("loop_state", ["closed", "open"])
@@ -412,6 +419,7 @@ def test_exit_with_pending_jobs_neither_crashes_nor_hangs(work, loop_state):
     assert done.stdout == "returned\n"
 
 
+@pytest.mark.slow
 @pytest.mark.timeout(120)
 def test_a_child_forked_during_a_simulation_simulates_both_ways():
     done = run_python("""
@@ -528,6 +536,7 @@ CLOSED_LOOP_CASES = {
 }
 
 
+@pytest.mark.slow
 @pytest.mark.timeout(60)
 @pytest.mark.parametrize("case", CLOSED_LOOP_CASES)
 def test_delivery_to_a_closed_cancelled_or_completed_future(case):

@@ -262,6 +262,7 @@ def test_each_call_returns_a_new_session(loaded):
     assert type(first) is core.GameSession
 
 
+@pytest.mark.slow
 def test_config_not_initialized_in_a_fresh_process():
     # A new interpreter, where no configuration was ever loaded.
     lines = run_python(

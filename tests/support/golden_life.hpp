@@ -3,8 +3,8 @@
 // with its own seeded generator and player choices, reduced to one 64-bit
 // digest of a canonical text of its SimulationResult.
 //
-// Shared by the recorder (record_lives.cpp, built against any tree of the
-// engine) and the test (tests/cpp/golden_lives_test.cpp). It relies only on
+// Shared by the recorder (tests/golden/record_lives.cpp, built against any
+// tree of the engine) and the test (tests/cpp/golden_lives_test.cpp). It relies only on
 // bench::load_engine, SimulationEngine::simulate and the result records, so
 // the same source compiles against the tree the goldens were recorded from
 // and against every later one. The choices are read from the configuration

@@ -1,7 +1,7 @@
 #pragma once
 // The benchmarks' random source: seeded, so two trees that agree run the
-// same lives for the same seed. Found next to the including file, so the
-// programs built against an older tree (bench/against) see it too.
+// same lives for the same seed. The programs built against an older tree
+// (bench/against) take it from this tree.
 
 #include <cstdint>
 #include <random>
