@@ -8,6 +8,8 @@ import pytest
 
 from readme_blocks import ROOT, python_blocks
 
+pytestmark = pytest.mark.slow
+
 BLOCKS = python_blocks()
 
 

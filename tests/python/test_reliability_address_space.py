@@ -18,6 +18,8 @@ import textwrap
 
 import pytest
 
+pytestmark = pytest.mark.slow
+
 SANITIZED = bool(os.environ.get("SABLEWICK_SANITIZED"))
 FATAL = ("Fatal Python error", "Segmentation fault", "cannot allocate memory for thread-local data",
          "Fatal glibc error", "terminate called", "Aborted")

@@ -21,7 +21,8 @@ FATAL = ("Fatal Python error", "Segmentation fault", "terminate called", "Aborte
 # A daemon thread that the interpreter ends with pthread_exit at exit is
 # unwound through instrumented frames whose stack redzones stay poisoned:
 # ASan then reports a stack-buffer-overflow in its own unpoisoning code.
-pytestmark = pytest.mark.skipif(SANITIZED, reason="forced unwind confuses the sanitizer's stack map")
+pytestmark = [pytest.mark.slow,
+              pytest.mark.skipif(SANITIZED, reason="forced unwind confuses the sanitizer's stack map")]
 
 PRELUDE = textwrap.dedent("""
     import asyncio, sys, threading, time

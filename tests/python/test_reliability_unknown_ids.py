@@ -15,6 +15,8 @@ import pytest
 import sablewick_core as core
 from builders import ending_event, event, make_config, talent
 
+pytestmark = pytest.mark.slow
+
 N = 80_000
 HELD = 20_000
 UNKNOWN = 10**7  # ids from here on have no record

@@ -6,6 +6,8 @@ import pytest
 
 from running import run_python
 
+pytestmark = pytest.mark.slow
+
 # A loop whose future's cancelled() or whose call_soon_threadsafe raises on
 # the completion thread (never on the loop's own thread) the first `times`
 # times, or until told to stop.
