@@ -5,24 +5,23 @@
 
 namespace sablewick::condition {
 
-namespace {
-// Address that marks a text that does not parse; it fails the same way at
-// every check, so the record can remember it.
-constexpr char kInvalid = 0;
-}  // namespace
+ConditionText::ConditionText(std::string_view text) {
+    if (!text.empty()) entry_ = cache::intern(text);
+}
+
+const std::string& ConditionText::text() const noexcept {
+    static const std::string empty;
+    return entry_ ? entry_->text() : empty;
+}
 
 const CompiledCondition* ConditionText::compiled() const {
-    const void* resolved = resolved_.load(std::memory_order_acquire);
-    if (resolved == nullptr) {
-        auto found = cache::resolve(text_);
-        resolved = found ? static_cast<const void*>(*found) : static_cast<const void*>(&kInvalid);
-        resolved_.store(resolved, std::memory_order_release);
-    }
-    return resolved == &kInvalid ? nullptr : static_cast<const CompiledCondition*>(resolved);
+    if (!entry_) return nullptr;
+    const Result<CompiledCondition>& parsed = entry_->parsed();
+    return parsed ? &*parsed : nullptr;
 }
 
 Outcome ConditionText::check(const property::PropertyState& state) const {
-    if (text_.empty()) return Outcome::True;
+    if (!entry_) return Outcome::True;
     const CompiledCondition* program = compiled();
     if (!program) return Outcome::Invalid;
     return program->evaluate(state) ? Outcome::True : Outcome::False;

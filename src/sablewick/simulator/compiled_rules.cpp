@@ -26,7 +26,8 @@ public:
     }
 
     // "exclude does not hold and include holds", either of them absent; a
-    // text that does not parse takes no part.
+    // text that does not parse takes no part. Events that share both texts
+    // share the program.
     Check filter(const std::optional<condition::ConditionText>& exclude,
                  const std::optional<condition::ConditionText>& include) {
         const std::uint32_t then = include ? bind(*include, true).start : Check::kAlways;
@@ -34,7 +35,9 @@ public:
         if (exclude->text().empty()) return {Check::kNever};  // the empty text always holds
         const condition::CompiledCondition* compiled = exclude->compiled();
         if (!compiled) return {then};
-        return {compiled->bind(spaces_, arena_, Check::kNever, then)};
+        auto [found, added] = filters_.try_emplace({compiled, then}, 0);
+        if (added) found->second = compiled->bind(spaces_, arena_, Check::kNever, then);
+        return {found->second};
     }
 
 private:
@@ -53,7 +56,27 @@ private:
 private:
     const property::IdSpaces& spaces_;
     condition::TestArena& arena_;
+    struct PairHash {
+        std::size_t operator()(
+            const std::pair<const condition::CompiledCondition*, std::uint32_t>& key) const noexcept {
+            return std::hash<const void*>()(key.first) ^ (std::size_t{key.second} * 0x9E3779B97F4A7C15ULL);
+        }
+    };
     std::unordered_map<const condition::CompiledCondition*, std::uint32_t> bound_;
+    std::unordered_map<std::pair<const condition::CompiledCondition*, std::uint32_t>, std::uint32_t, PairHash> filters_;
+};
+
+// Forms worked out once per bound program, however many records share it.
+struct FilterForm {
+    std::uint32_t table = 0;
+    bool reads_age = false;
+    std::optional<condition::SmallCondition> small;
+};
+
+struct AchievementForm {
+    std::uint32_t table = 0;
+    std::uint32_t reads = 0;
+    condition::Gate gate;
 };
 
 // A map's entries by ascending key.
@@ -82,6 +105,8 @@ CompiledRules::CompiledRules(const SimulationEngine& engine) {
     spaces = property::IdSpaces(keys_of(event_entries), keys_of(talent_entries));
 
     Binder binder(spaces, arena);
+    std::unordered_map<std::uint32_t, FilterForm> filter_forms;            // by program start
+    std::unordered_map<std::uint32_t, AchievementForm> achievement_forms;  // by program start
 
     talents.reserve(talent_entries.size());
     for (const auto& [id, found] : talent_entries) {
@@ -100,10 +125,16 @@ CompiledRules::CompiledRules(const SimulationEngine& engine) {
         const Check filter = binder.filter(record.exclude, record.include);
         rule.filter_start = filter;
         if (filter.start != Check::kNever) {
-            rule.filter = table_of(filter);
-            rule.filter_reads_age = condition::reads(arena, filter.start) &
-                                    (std::uint32_t{1} << static_cast<unsigned>(property::Code::AGE));
-            rule.small_filter = condition::shrink(tables[rule.filter]);
+            auto [form, added] = filter_forms.try_emplace(filter.start);
+            if (added) {
+                form->second.table = table_of(filter);
+                form->second.reads_age = condition::reads(arena, filter.start) &
+                                         (std::uint32_t{1} << static_cast<unsigned>(property::Code::AGE));
+                form->second.small = condition::shrink(tables[form->second.table]);
+            }
+            rule.filter = form->second.table;
+            rule.filter_reads_age = form->second.reads_age;
+            rule.small_filter = form->second.small;
         }
         rule.branches_begin = static_cast<std::uint32_t>(branches.size());
         if (record.branch) {
@@ -149,9 +180,14 @@ CompiledRules::CompiledRules(const SimulationEngine& engine) {
         if (condition.start == Check::kNever) continue;
         auto [group, added] = group_of.try_emplace(record.id, static_cast<std::uint32_t>(group_ids.size()));
         if (added) group_ids.push_back(record.id);
-        const std::uint32_t table = table_of(condition);
+        auto [form, added_form] = achievement_forms.try_emplace(condition.start);
+        if (added_form) {
+            form->second.table = table_of(condition);
+            form->second.reads = reads_of(condition);
+            form->second.gate = condition::gate_of(tables[form->second.table]);
+        }
         achievements[static_cast<std::size_t>(*record.opportunity_kind)].push_back(
-            {&record, table, group->second, reads_of(condition), condition::gate_of(tables[table])});
+            {&record, form->second.table, group->second, form->second.reads, form->second.gate});
     }
 }
 
