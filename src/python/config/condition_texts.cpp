@@ -12,7 +12,7 @@ std::optional<condition::ConditionText> LoadedTexts::read(PyObject* value) {
     const std::optional<std::string_view> text = capi::to_string_view(value);
     if (!text) return std::nullopt;
     condition::ConditionText condition(*text);
-    seen_.emplace(value, Seen{capi::PyRef::borrow(value), condition});
+    if (text->size() >= kLongText) seen_.emplace(value, Seen{capi::PyRef::borrow(value), condition});
     return condition;
 }
 

@@ -72,21 +72,6 @@ ConditionCache& CONDITION_CACHE() {
     return *cache;
 }
 
-// The deleter of every handle: the entry leaves the map unless a newer entry
-// of the same text took its place meanwhile. Never called with the cache's
-// lock held, which it takes.
-struct Release {
-    void operator()(const Entry* entry) const noexcept {
-        ConditionCache& cache = CONDITION_CACHE();
-        {
-            std::unique_lock lock(cache.mutex);
-            auto it = cache.map.find(std::string_view(entry->text()));
-            if (it != cache.map.end() && it->second == entry) cache.map.erase(it);
-        }
-        delete entry;
-    }
-};
-
 // Under the lock: the held entry of `text`, or null.
 Handle alive(const ConditionCache& cache, std::string_view text) {
     auto it = cache.map.find(text);
@@ -109,7 +94,18 @@ Result<CompiledCondition> build(std::string_view condition) {
 
 }  // namespace
 
-Entry::~Entry() { delete parsed_.load(std::memory_order_acquire); }
+// Runs when the last handle goes, never with the cache's lock held: the
+// entry leaves the map unless a newer entry of the same text took its place
+// meanwhile. Until then a look-up may still find it, expired.
+Entry::~Entry() {
+    ConditionCache& cache = CONDITION_CACHE();
+    {
+        std::unique_lock lock(cache.mutex);
+        auto it = cache.map.find(std::string_view(text_));
+        if (it != cache.map.end() && it->second == this) cache.map.erase(it);
+    }
+    delete parsed_.load(std::memory_order_acquire);
+}
 
 const Result<CompiledCondition>& Entry::parsed() const {
     if (const auto* done = parsed_.load(std::memory_order_acquire)) return *done;
@@ -131,7 +127,7 @@ Handle intern(std::string_view text) {
     }
     // Made outside the lock; dropped after it when another thread's entry
     // of the text won, so its release never runs under the lock.
-    Handle made(new Entry(std::string(text)), Release{});
+    Handle made = std::make_shared<Entry>(std::string(text));
     Handle found;
     {
         std::unique_lock lock(cache.mutex);

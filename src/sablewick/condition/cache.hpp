@@ -34,9 +34,11 @@ public:
     // that answer stays (two threads that race on the first call may both
     // parse, and the first answer stays).
     const Result<CompiledCondition>& parsed() const;
+    // The parsed form if the text was parsed already, else null.
+    const Result<CompiledCondition>* parsed_if_done() const noexcept { return parsed_.load(std::memory_order_acquire); }
     // Whether the text was parsed already and holds a program.
     bool has_program() const noexcept {
-        const auto* done = parsed_.load(std::memory_order_acquire);
+        const auto* done = parsed_if_done();
         return done && done->has_value();
     }
 
