@@ -26,12 +26,17 @@ constexpr std::size_t kInitialSlots = 4096;
 
 // The map points at the entries without owning them: its keys view the
 // entries' own texts, so a text is stored once. An entry whose last handle
-// is going may still be found here until its release takes the lock; a
+// is going may still be found here until its destructor takes the lock; a
 // look-up then sees it expired and treats it as a miss.
+struct Slot {
+    const Entry* entry;
+    std::weak_ptr<const Entry> weak;
+};
+
 struct ConditionCache {
     ConditionCache() { map.reserve(kInitialSlots); }
     runtime::SharedLock mutex;
-    std::unordered_map<std::string_view, const Entry*, hashing::StringHash, std::equal_to<>> map;
+    std::unordered_map<std::string_view, Slot, hashing::StringHash, std::equal_to<>> map;
     std::vector<Handle> kept;  // check_condition's texts
 };
 
@@ -75,7 +80,7 @@ ConditionCache& CONDITION_CACHE() {
 // Under the lock: the held entry of `text`, or null.
 Handle alive(const ConditionCache& cache, std::string_view text) {
     auto it = cache.map.find(text);
-    return it == cache.map.end() ? Handle() : it->second->weak_from_this().lock();
+    return it == cache.map.end() ? Handle() : it->second.weak.lock();
 }
 
 // Texts that parse take the one-pass compiler; a text it gives up on takes
@@ -102,7 +107,7 @@ Entry::~Entry() {
     {
         std::unique_lock lock(cache.mutex);
         auto it = cache.map.find(std::string_view(text_));
-        if (it != cache.map.end() && it->second == this) cache.map.erase(it);
+        if (it != cache.map.end() && it->second.entry == this) cache.map.erase(it);
     }
     delete parsed_.load(std::memory_order_acquire);
 }
@@ -131,14 +136,14 @@ Handle intern(std::string_view text) {
     Handle found;
     {
         std::unique_lock lock(cache.mutex);
-        auto [it, added] = cache.map.try_emplace(std::string_view(made->text()), made.get());
+        auto [it, added] = cache.map.try_emplace(std::string_view(made->text()), Slot{made.get(), made});
         if (!added) {
-            found = it->second->weak_from_this().lock();
+            found = it->second.weak.lock();
             if (!found) {
-                // An expired entry whose release has not removed it yet:
+                // An expired entry whose destructor has not removed it yet:
                 // this one takes its place (the key views the old text).
                 cache.map.erase(it);
-                cache.map.emplace(std::string_view(made->text()), made.get());
+                cache.map.emplace(std::string_view(made->text()), Slot{made.get(), made});
             }
         }
     }

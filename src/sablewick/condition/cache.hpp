@@ -22,7 +22,7 @@ class PropertyState;
 namespace sablewick::condition::cache {
 
 // One text and, once asked for, its parsed form or the failure.
-class Entry : public std::enable_shared_from_this<Entry> {
+class Entry {
 public:
     explicit Entry(std::string text) : text_(std::move(text)) {}
     ~Entry();
