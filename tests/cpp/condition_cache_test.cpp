@@ -198,4 +198,58 @@ TEST(ConditionText, ResolvesThroughTheCache) {
     EXPECT_EQ(record.check(state_with(1)), Outcome::False);
 }
 
+// What the records of a configuration hold leaves the cache with the last of
+// them; a copy holds it as the record does.
+TEST(ConditionText, TextsLeaveTheCacheWithTheirLastRecord) {
+    const std::size_t before = cache::testing::size();
+    std::vector<ConditionText> records;
+    for (int i = 0; i < 100; ++i) records.emplace_back(unique_text("AGE>" + std::to_string(i)));
+    for (const ConditionText& record : records) EXPECT_EQ(record.check(state_with(200)), Outcome::True);
+    EXPECT_EQ(cache::testing::size(), before + 100);
+    const std::string kept_text = records.front().text();
+    const ConditionText copy = records.front();
+    records.clear();
+    EXPECT_EQ(cache::testing::size(), before + 1);
+    EXPECT_TRUE(cache::testing::contains(kept_text));
+    EXPECT_EQ(copy.check(state_with(0)), Outcome::False);
+}
+
+// Records of one text share its storage and its parse, whether it parses or
+// not; the failure's answer is remembered for all of them.
+TEST(ConditionText, OneTextIsStoredAndParsedOnceForAllItsRecords) {
+    for (const std::string& text : {unique_text("AGE>1"), unique_text("AGE>1&&")}) {
+        const std::size_t parses = cache::testing::parses();
+        std::vector<ConditionText> records(1000, ConditionText());
+        for (ConditionText& record : records) record = ConditionText(text);
+        Outcome first = records.front().check(state_with(5));
+        for (const ConditionText& record : records) {
+            EXPECT_EQ(&record.text(), &records.front().text());
+            EXPECT_EQ(record.check(state_with(5)), first);
+        }
+        EXPECT_EQ(cache::testing::parses(), parses + 1) << text;
+    }
+}
+
+// Records of one text made and dropped on several threads at once: a text
+// whose last record is going while another thread asks for it is either
+// found alive or made again, and every answer is right.
+TEST(ConditionText, TextsComingAndGoingAcrossThreads) {
+    const std::string texts[] = {unique_text("AGE>=5"), unique_text("AGE>=5&&")};
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 2000; ++i) {
+                const std::int32_t age = (i + t) % 10;
+                const ConditionText record(texts[i % 2]);
+                const Outcome want = i % 2 ? Outcome::Invalid : (age >= 5 ? Outcome::True : Outcome::False);
+                if (record.check(state_with(age)) != want) ++wrong;
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_FALSE(cache::testing::contains(texts[0]));
+}
+
 }  // namespace

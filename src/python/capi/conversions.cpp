@@ -107,15 +107,21 @@ std::optional<bool> to_bool(PyObject* value) {
     return std::nullopt;
 }
 
-bool to_string(PyObject* value, std::string& out) {
+std::optional<std::string_view> to_string_view(PyObject* value) {
     if (!PyUnicode_Check(value)) {
         raise_cast_error(value, "str");
-        return false;
+        return std::nullopt;
     }
     Py_ssize_t size = 0;
     const char* utf8 = PyUnicode_AsUTF8AndSize(value, &size);
-    if (!utf8) return false;  // UnicodeEncodeError for a lone surrogate
-    out.assign(utf8, static_cast<std::size_t>(size));
+    if (!utf8) return std::nullopt;  // UnicodeEncodeError for a lone surrogate
+    return std::string_view(utf8, static_cast<std::size_t>(size));
+}
+
+bool to_string(PyObject* value, std::string& out) {
+    const std::optional<std::string_view> text = to_string_view(value);
+    if (!text) return false;
+    out.assign(*text);
     return true;
 }
 

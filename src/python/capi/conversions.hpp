@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sablewick/containers.hpp"
@@ -30,6 +31,8 @@ std::optional<double> to_f64(PyObject* value);
 std::optional<bool> to_bool(PyObject* value);
 // str or subclass as UTF-8; else cast error 'str'; surrogates: UnicodeEncodeError.
 bool to_string(PyObject* value, std::string& out);
+// The same text without a copy: valid while `value` lives (the str keeps it).
+std::optional<std::string_view> to_string_view(PyObject* value);
 // What a list is read from: any sequence but str. A str gives TypeError
 // "Can't extract `str` to `Vec`", any other non-sequence cast error 'Sequence'.
 bool check_sequence_not_str(PyObject* value);

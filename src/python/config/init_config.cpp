@@ -45,15 +45,16 @@ bool load_and_store(PyObject* config, PyObject* emoji_map) {
     const FieldNames& names = state().fields;
     CachedConfig loaded;
     simulator::SimulationEngine& engine = loaded.engine;
+    LoadedTexts texts;
 
     PyRef talents = collection(config, names.talents);
-    if (!talents || !load_talents(talents.get(), engine.talents)) return false;
+    if (!talents || !load_talents(talents.get(), engine.talents, texts)) return false;
     PyRef events = collection(config, names.events);
-    if (!events || !load_events(events.get(), engine.events)) return false;
+    if (!events || !load_events(events.get(), engine.events, texts)) return false;
     PyRef ages = collection(config, names.ages);
     if (!ages || !load_ages(ages.get(), engine.ages)) return false;
     PyRef achievements = collection(config, names.achievements);
-    if (!achievements || !load_achievements(achievements.get(), engine.achievements)) return false;
+    if (!achievements || !load_achievements(achievements.get(), engine.achievements, texts)) return false;
     PyRef judge = collection(config, names.judge);
     if (!judge || !load_judge(judge.get(), engine.judge)) return false;
 

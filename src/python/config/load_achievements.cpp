@@ -16,7 +16,7 @@ namespace cfg = sablewick::config;
 
 namespace {
 
-bool read_achievement(PyObject* record, cfg::AchievementConfig& achievement) {
+bool read_achievement(PyObject* record, cfg::AchievementConfig& achievement, LoadedTexts& texts) {
     const FieldNames& names = state().fields;
     if (!required_field(record, names.id, to_i32, achievement.id) ||
         !required_field(record, names.name, to_text, achievement.name) ||
@@ -27,12 +27,11 @@ bool read_achievement(PyObject* record, cfg::AchievementConfig& achievement) {
     if (PyRef grade = get_attr_opt(record, names.grade)) {
         achievement.grade = extract_achievement(grade.get()).value_or(0);
     }
-    std::string condition;
+    const auto condition_text = [&](PyObject* value) { return texts.read(value); };
     if (!required_field(record, names.opportunity, to_text, achievement.opportunity) ||
-        !required_field(record, names.condition, to_text, condition)) {
+        !required_field(record, names.condition, condition_text, achievement.condition)) {
         return false;
     }
-    achievement.condition = sablewick::condition::ConditionText(std::move(condition));
     achievement.opportunity_kind = cfg::classify_opportunity(achievement.opportunity);
     return true;
 }
@@ -45,8 +44,11 @@ std::optional<std::int32_t> extract_achievement(PyObject* value) {
     return grade;
 }
 
-bool load_achievements(PyObject* dict, IdMap<cfg::AchievementConfig>& out) {
-    return load_id_collection(dict, "Invalid achievement id: ", out, read_achievement);
+bool load_achievements(PyObject* dict, IdMap<cfg::AchievementConfig>& out, LoadedTexts& texts) {
+    return load_id_collection(dict, "Invalid achievement id: ", out,
+                              [&](PyObject* record, cfg::AchievementConfig& achievement) {
+                                  return read_achievement(record, achievement, texts);
+                              });
 }
 
 }  // namespace sablewick::py::config

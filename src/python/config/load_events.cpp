@@ -23,11 +23,10 @@ PyRef get_either_opt(PyObject* record, PyObject* first, PyObject* second) {
     return value;
 }
 
-bool read_branch(PyObject* record, cfg::EventBranch& branch) {
+bool read_branch(PyObject* record, cfg::EventBranch& branch, LoadedTexts& texts) {
     const FieldNames& names = state().fields;
-    std::string condition;
-    if (!required_field(record, names.condition, to_text, condition)) return false;
-    branch.condition = sablewick::condition::ConditionText(std::move(condition));
+    const auto condition_text = [&](PyObject* value) { return texts.read(value); };
+    if (!required_field(record, names.condition, condition_text, branch.condition)) return false;
     // Required under either spelling: the camel-case one's error is the one
     // that is raised.
     PyRef target = get_attr(record, names.event_id);
@@ -42,7 +41,7 @@ bool read_branch(PyObject* record, cfg::EventBranch& branch) {
     return true;
 }
 
-bool read_event(PyObject* record, cfg::EventConfig& event) {
+bool read_event(PyObject* record, cfg::EventConfig& event, LoadedTexts& texts) {
     const FieldNames& names = state().fields;
     if (!required_field(record, names.id, to_i32, event.id) ||
         !required_field(record, names.event, to_text, event.event)) {
@@ -54,24 +53,26 @@ bool read_event(PyObject* record, cfg::EventConfig& event) {
         if (!no_random) PyErr_Clear();
         event.no_random = no_random.value_or(false);
     }
-    if (std::optional<std::string> include = lenient_field<std::string>(record, names.include, to_text)) {
-        event.include.emplace(std::move(*include));
-    }
-    if (std::optional<std::string> exclude = lenient_field<std::string>(record, names.exclude, to_text)) {
-        event.exclude.emplace(std::move(*exclude));
-    }
+    const auto condition_text = [&](PyObject* value) { return texts.read(value); };
+    event.include = lenient_field<sablewick::condition::ConditionText>(record, names.include, condition_text);
+    event.exclude = lenient_field<sablewick::condition::ConditionText>(record, names.exclude, condition_text);
     if (PyRef post = get_either_opt(record, names.post_event, names.postEvent)) {
         event.post_event = to_text(post.get());
         if (!event.post_event) PyErr_Clear();
     }
     event.effect = read_effect(record);
-    return record_list_field(record, names.branch, read_branch, event.branch);
+    return record_list_field(
+        record, names.branch,
+        [&](PyObject* branch_record, cfg::EventBranch& branch) { return read_branch(branch_record, branch, texts); },
+        event.branch);
 }
 
 }  // namespace
 
-bool load_events(PyObject* dict, IdMap<cfg::EventConfig>& out) {
-    return load_id_collection(dict, "Invalid event id: ", out, read_event);
+bool load_events(PyObject* dict, IdMap<cfg::EventConfig>& out, LoadedTexts& texts) {
+    return load_id_collection(dict, "Invalid event id: ", out, [&](PyObject* record, cfg::EventConfig& event) {
+        return read_event(record, event, texts);
+    });
 }
 
 }  // namespace sablewick::py::config

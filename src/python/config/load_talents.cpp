@@ -27,7 +27,7 @@ std::optional<cfg::ReplacementConfig> read_replacement(PyObject* record, bool& o
     return replacement;
 }
 
-bool read_talent(PyObject* record, cfg::TalentConfig& talent) {
+bool read_talent(PyObject* record, cfg::TalentConfig& talent, LoadedTexts& texts) {
     const FieldNames& names = state().fields;
     if (!required_field(record, names.id, to_i32, talent.id) ||
         !required_field(record, names.name, to_text, talent.name) ||
@@ -35,9 +35,8 @@ bool read_talent(PyObject* record, cfg::TalentConfig& talent) {
         return false;
     }
     talent.grade = lenient_field<std::int32_t>(record, names.grade, to_i32).value_or(0);
-    if (std::optional<std::string> condition = lenient_field<std::string>(record, names.condition, to_text)) {
-        talent.condition.emplace(std::move(*condition));
-    }
+    const auto condition_text = [&](PyObject* value) { return texts.read(value); };
+    talent.condition = lenient_field<sablewick::condition::ConditionText>(record, names.condition, condition_text);
     talent.exclusive = lenient_field<bool>(record, names.exclusive, to_bool).value_or(false);
     talent.status = lenient_field<std::int32_t>(record, names.status, to_i32).value_or(0);
     if (std::optional<std::int32_t> max = lenient_field<std::int32_t>(record, names.max_triggers, to_i32)) {
@@ -71,8 +70,10 @@ std::optional<cfg::EffectConfig> read_effect(PyObject* record) {
     return deltas;
 }
 
-bool load_talents(PyObject* dict, IdMap<cfg::TalentConfig>& out) {
-    return load_id_collection(dict, "Invalid talent id: ", out, read_talent);
+bool load_talents(PyObject* dict, IdMap<cfg::TalentConfig>& out, LoadedTexts& texts) {
+    return load_id_collection(dict, "Invalid talent id: ", out, [&](PyObject* record, cfg::TalentConfig& talent) {
+        return read_talent(record, talent, texts);
+    });
 }
 
 }  // namespace sablewick::py::config

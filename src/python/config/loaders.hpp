@@ -1,7 +1,8 @@
 #pragma once
 // The collection loaders of init_config. Each walks its dict in insertion
 // order and fills `out`; false with the host exception set on the first
-// failure (what was filled is then to be dropped by the caller).
+// failure (what was filled is then to be dropped by the caller). Condition
+// texts are read through the load's `texts`.
 
 #include "python/capi/py_ref.hpp"
 
@@ -9,16 +10,17 @@
 #include <optional>
 #include <vector>
 
+#include "python/config/condition_texts.hpp"
 #include "sablewick/config/records.hpp"
 #include "sablewick/containers.hpp"
 #include "sablewick/simulator/session.hpp"
 
 namespace sablewick::py::config {
 
-bool load_talents(PyObject* dict, IdMap<sablewick::config::TalentConfig>& out);
-bool load_events(PyObject* dict, IdMap<sablewick::config::EventConfig>& out);
+bool load_talents(PyObject* dict, IdMap<sablewick::config::TalentConfig>& out, LoadedTexts& texts);
+bool load_events(PyObject* dict, IdMap<sablewick::config::EventConfig>& out, LoadedTexts& texts);
 bool load_ages(PyObject* dict, IdMap<sablewick::config::AgeConfig>& out);
-bool load_achievements(PyObject* dict, IdMap<sablewick::config::AchievementConfig>& out);
+bool load_achievements(PyObject* dict, IdMap<sablewick::config::AchievementConfig>& out, LoadedTexts& texts);
 bool load_judge(PyObject* dict, StringMap<std::vector<sablewick::config::JudgeLevel>>& out);
 bool deserialize_emoji_map(PyObject* dict, simulator::EmojiMap& out);
 

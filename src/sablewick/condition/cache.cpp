@@ -1,16 +1,20 @@
 #include "sablewick/condition/cache.hpp"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "sablewick/condition/ast.hpp"
 #include "sablewick/condition/parser.hpp"
 #include "sablewick/condition/tokenizer.hpp"
 #include "sablewick/condition/whitespace.hpp"
-#include "sablewick/containers.hpp"
+#include "sablewick/hashing/keyed_hash.hpp"
 #include "sablewick/runtime/lifecycle.hpp"
 #include "sablewick/runtime/shared_lock.hpp"
 
@@ -20,18 +24,24 @@ namespace {
 
 constexpr std::size_t kInitialSlots = 4096;
 
-// Only the compiled form is kept: nothing reads a tree once it is compiled.
-struct Entry {
-    CompiledCondition compiled;
+// The map points at the entries without owning them: its keys view the
+// entries' own texts, so a text is stored once. An entry whose last handle
+// is going may still be found here until its destructor takes the lock; a
+// look-up then sees it expired and treats it as a miss.
+struct Slot {
+    const Entry* entry;
+    std::weak_ptr<const Entry> weak;
 };
 
 struct ConditionCache {
     ConditionCache() { map.reserve(kInitialSlots); }
     runtime::SharedLock mutex;
-    StringMap<std::unique_ptr<const Entry>> map;
+    std::unordered_map<std::string_view, Slot, hashing::StringHash, std::equal_to<>> map;
+    std::vector<Handle> kept;  // check_condition's texts
 };
 
 std::atomic<ConditionCache*> g_created{nullptr};
+std::atomic<std::size_t> g_parses{0};
 
 // A fork while another thread holds the lock would leave it held forever in
 // the child: the fork waits for the lock, so the map is consistent in the
@@ -55,7 +65,8 @@ void fresh_lock_in_child() {
 constexpr runtime::lifecycle::ForkHandlers kForkStep{&lock_before_fork, &unlock_in_parent, &fresh_lock_in_child};
 
 // Heap-allocated and never destroyed: simulations on background threads may
-// still use it while the process exits.
+// still use it while the process exits, and entries held by objects that
+// outlive it release themselves into it.
 ConditionCache& CONDITION_CACHE() {
     static ConditionCache* cache = [] {
         auto* c = new ConditionCache;
@@ -66,51 +77,101 @@ ConditionCache& CONDITION_CACHE() {
     return *cache;
 }
 
-const Entry* find(ConditionCache& cache, std::string_view condition) {
-    std::shared_lock lock(cache.mutex);
-    auto it = cache.map.find(condition);
-    return it == cache.map.end() ? nullptr : it->second.get();
+// Under the lock: the held entry of `text`, or null.
+Handle alive(const ConditionCache& cache, std::string_view text) {
+    auto it = cache.map.find(text);
+    return it == cache.map.end() ? Handle() : it->second.weak.lock();
 }
 
-// Builds an entry outside any lock. Texts that parse take the one-pass
-// compiler; a text it gives up on takes the exact road, which either parses
-// it too or gives the failure's message.
-Result<std::unique_ptr<Entry>> build(std::string_view condition) {
+// Texts that parse take the one-pass compiler; a text it gives up on takes
+// the exact road, which either parses it too or gives the failure's message.
+Result<CompiledCondition> build(std::string_view condition) {
+    g_parses.fetch_add(1, std::memory_order_relaxed);
     const std::string_view trimmed = trim(condition);
     if (trimmed.empty()) return std::unexpected(SablewickError::invalid_condition("Empty condition"));
-    auto entry = std::make_unique<Entry>();
-    if (auto compiled = CompiledCondition::compile_text(trimmed)) {
-        if (!*compiled) return std::unexpected(std::move(compiled->error()));
-        entry->compiled = std::move(**compiled);
-        return entry;
-    }
+    if (auto compiled = CompiledCondition::compile_text(trimmed)) return std::move(*compiled);
     auto tokens = tokenize(trimmed);
     if (!tokens) return std::unexpected(std::move(tokens.error()));
     auto tree = parser::parse_tokens(*tokens);
     if (!tree) return std::unexpected(std::move(tree.error()));
-    entry->compiled = CompiledCondition::compile(**tree);
-    return entry;
+    return CompiledCondition::compile(**tree);
 }
 
 }  // namespace
 
-Result<const CompiledCondition*> resolve(std::string_view condition) {
+// Runs when the last handle goes, never with the cache's lock held: the
+// entry leaves the map unless a newer entry of the same text took its place
+// meanwhile. Until then a look-up may still find it, expired.
+Entry::~Entry() {
     ConditionCache& cache = CONDITION_CACHE();
-    if (const Entry* hit = find(cache, condition)) return &hit->compiled;
-    auto built = build(condition);
-    if (!built) return std::unexpected(std::move(built.error()));
+    {
+        std::unique_lock lock(cache.mutex);
+        auto it = cache.map.find(std::string_view(text_));
+        if (it != cache.map.end() && it->second.entry == this) cache.map.erase(it);
+    }
+    delete parsed_.load(std::memory_order_acquire);
+}
+
+const Result<CompiledCondition>& Entry::parsed() const {
+    if (const auto* done = parsed_.load(std::memory_order_acquire)) return *done;
+    // Built outside any lock; of two threads racing here the first answer
+    // stays (they are equal), so references handed out remain valid.
+    auto made = std::make_unique<const Result<CompiledCondition>>(build(text_));
+    const Result<CompiledCondition>* first = nullptr;
+    if (parsed_.compare_exchange_strong(first, made.get(), std::memory_order_acq_rel, std::memory_order_acquire)) {
+        return *made.release();
+    }
+    return *first;
+}
+
+Handle intern(std::string_view text) {
+    ConditionCache& cache = CONDITION_CACHE();
+    {
+        std::shared_lock lock(cache.mutex);
+        if (Handle found = alive(cache, text)) return found;
+    }
+    // Made outside the lock; dropped after it when another thread's entry
+    // of the text won, so its release never runs under the lock.
+    Handle made = std::make_shared<Entry>(std::string(text));
+    Handle found;
+    {
+        std::unique_lock lock(cache.mutex);
+        auto [it, added] = cache.map.try_emplace(std::string_view(made->text()), Slot{made.get(), made});
+        if (!added) {
+            found = it->second.weak.lock();
+            if (!found) {
+                // An expired entry whose destructor has not removed it yet:
+                // this one takes its place (the key views the old text).
+                cache.map.erase(it);
+                cache.map.emplace(std::string_view(made->text()), Slot{made.get(), made});
+            }
+        }
+    }
+    return found ? found : made;
+}
+
+void keep_for_good(const Handle& entry) {
+    ConditionCache& cache = CONDITION_CACHE();
     std::unique_lock lock(cache.mutex);
-    // Two threads may race on one text; the first entry stays (its program
-    // is equal), so pointers handed out before remain valid.
-    auto it = cache.map.try_emplace(std::string(condition), std::move(*built)).first;
-    return &it->second->compiled;
+    if (entry->kept_) return;
+    cache.kept.push_back(entry);
+    entry->kept_ = true;
+}
+
+Result<std::shared_ptr<const CompiledCondition>> resolve(std::string_view condition) {
+    Handle entry = intern(condition);
+    const Result<CompiledCondition>& parsed = entry->parsed();
+    if (!parsed) return std::unexpected(parsed.error());
+    return std::shared_ptr<const CompiledCondition>(std::move(entry), &*parsed);
 }
 
 Result<bool> check_condition(std::string_view condition, const property::PropertyState& state) {
     if (condition.empty()) return true;
-    auto compiled = resolve(condition);
-    if (!compiled) return std::unexpected(std::move(compiled.error()));
-    return (*compiled)->evaluate(state);
+    Handle entry = intern(condition);
+    const Result<CompiledCondition>& parsed = entry->parsed();
+    if (!parsed) return std::unexpected(parsed.error());
+    keep_for_good(entry);
+    return parsed->evaluate(state);
 }
 
 namespace testing {
@@ -126,8 +187,16 @@ std::size_t size() {
 
 bool contains(std::string_view condition) {
     if (!exists()) return false;
-    return find(CONDITION_CACHE(), condition) != nullptr;
+    ConditionCache& cache = CONDITION_CACHE();
+    Handle found;
+    {
+        std::shared_lock lock(cache.mutex);
+        found = alive(cache, condition);
+    }
+    return found && found->has_program();
 }
+
+std::size_t parses() noexcept { return g_parses.load(std::memory_order_relaxed); }
 
 }  // namespace testing
 

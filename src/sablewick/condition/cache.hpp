@@ -1,10 +1,16 @@
 #pragma once
-// The one way the engine tests a condition text: the empty-text shortcut,
-// the process-wide cache CONDITION_CACHE of parsed conditions, and on a miss
-// tokenize, parse, compile and store.
+// The process-wide cache CONDITION_CACHE of condition texts: each distinct
+// text is held once, by whatever uses it (the records of the configurations
+// in force), and parsed once, on first use; when its last holder lets go,
+// the text and its program leave the cache. A text that does not parse keeps
+// its failure the same way, so it is not parsed again while it is held.
 
+#include <atomic>
 #include <cstddef>
+#include <memory>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "sablewick/condition/compiled.hpp"
 #include "sablewick/error.hpp"
@@ -15,21 +21,61 @@ class PropertyState;
 
 namespace sablewick::condition::cache {
 
-// True for the empty text without touching (or creating) the cache.
-// Otherwise the cached form of the text exactly as passed (untrimmed key),
-// parsed on a miss; failures are returned and never stored.
-Result<bool> check_condition(std::string_view condition, const property::PropertyState& state);
+// One text and, once asked for, its parsed form or the failure.
+class Entry {
+public:
+    explicit Entry(std::string text) : text_(std::move(text)) {}
+    ~Entry();
+    Entry(const Entry&) = delete;
+    Entry& operator=(const Entry&) = delete;
 
-// The cache's compiled form of a non-empty text, parsing and storing it on a
-// miss. Entries are immutable and never removed, so the pointer stays valid
-// for the life of the process.
-Result<const CompiledCondition*> resolve(std::string_view condition);
+    const std::string& text() const noexcept { return text_; }
+    // The text trimmed, tokenized, parsed and compiled on the first call;
+    // that answer stays (two threads that race on the first call may both
+    // parse, and the first answer stays).
+    const Result<CompiledCondition>& parsed() const;
+    // The parsed form if the text was parsed already, else null.
+    const Result<CompiledCondition>* parsed_if_done() const noexcept { return parsed_.load(std::memory_order_acquire); }
+    // Whether the text was parsed already and holds a program.
+    bool has_program() const noexcept {
+        const auto* done = parsed_if_done();
+        return done && done->has_value();
+    }
+
+private:
+    friend void keep_for_good(const std::shared_ptr<const Entry>& entry);
+    std::string text_;
+    mutable std::atomic<const Result<CompiledCondition>*> parsed_{nullptr};
+    mutable bool kept_ = false;  // by check_condition; guarded by the cache's lock
+};
+
+// Shared ownership of an entry: the cache keeps no entry alive by itself.
+using Handle = std::shared_ptr<const Entry>;
+
+// The entry of `text` exactly as passed (untrimmed key), shared with every
+// other holder of that text; made, unparsed, on a miss.
+Handle intern(std::string_view text);
+
+// The cache's compiled form of a text, or its failure; the program stays
+// valid while the returned pointer (or another holder of the text) lives.
+Result<std::shared_ptr<const CompiledCondition>> resolve(std::string_view condition);
+
+// A one-off check, for tests and fuzzers (configurations hold their texts
+// through ConditionText instead): true for the empty text without touching
+// (or creating) the cache, else the cached answer of the text. A text that
+// parses is kept for the life of the process; a failure is returned and
+// kept only while something else holds the text.
+Result<bool> check_condition(std::string_view condition, const property::PropertyState& state);
 
 // Test hooks.
 namespace testing {
 bool exists() noexcept;
+// Texts held.
 std::size_t size();
+// Whether the cache holds the text with its parsed program.
 bool contains(std::string_view condition);
+// Texts parsed since the process started.
+std::size_t parses() noexcept;
 }  // namespace testing
 
 }  // namespace sablewick::condition::cache

@@ -1,12 +1,15 @@
 #pragma once
-// A condition text as a record carries it. The text is parsed once per
-// process (through the condition cache); the record keeps a handle to the
-// parsed form so that a check on the hot path neither hashes nor locks.
+// A condition text as a record carries it: a handle to the text's entry in
+// the condition cache, shared with every other record (of any configuration
+// in force) that carries the same text. The text is stored and parsed once
+// per entry, and leaves the cache with the last record that carries it.
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace sablewick::property {
 class PropertyState;
@@ -15,42 +18,48 @@ class PropertyState;
 namespace sablewick::condition {
 
 class CompiledCondition;
+namespace cache {
+class Entry;
+}
 
 enum class Outcome : std::uint8_t { False, True, Invalid };
 
 class ConditionText {
 public:
     ConditionText() = default;
-    explicit ConditionText(std::string text) : text_(std::move(text)) {}
-    ConditionText(const ConditionText& other) : text_(other.text_) {}
+    // The empty text takes no entry (and never creates the cache).
+    explicit ConditionText(std::string_view text);
+    ConditionText(const ConditionText& other) : entry_(other.entry_), resolved_(other.resolved()) {}
     ConditionText& operator=(const ConditionText& other) {
-        if (this != &other) {
-            text_ = other.text_;
-            resolved_.store(nullptr, std::memory_order_relaxed);
-        }
+        entry_ = other.entry_;
+        resolved_.store(other.resolved(), std::memory_order_relaxed);
         return *this;
     }
-    ConditionText(ConditionText&& other) noexcept : text_(std::move(other.text_)) {}
+    ConditionText(ConditionText&& other) noexcept : entry_(std::move(other.entry_)), resolved_(other.resolved()) {}
     ConditionText& operator=(ConditionText&& other) noexcept {
-        text_ = std::move(other.text_);
-        resolved_.store(nullptr, std::memory_order_relaxed);
+        entry_ = std::move(other.entry_);
+        resolved_.store(other.resolved(), std::memory_order_relaxed);
         return *this;
     }
 
-    const std::string& text() const noexcept { return text_; }
+    const std::string& text() const noexcept;
+    bool empty() const noexcept { return !entry_; }
 
     // True, False, or Invalid when the text does not tokenize or parse.
     // Same answer as condition::cache::check_condition on text().
     Outcome check(const property::PropertyState& state) const;
 
-    // The cache's compiled form of a non-empty text (resolved once per
-    // record), or null when the text does not parse.
+    // The compiled form of a non-empty text, valid while this record or
+    // another holder of the text lives; null when the text does not parse.
     const CompiledCondition* compiled() const;
 
 private:
-    std::string text_;
-    // Resolved on first check: the cache's immutable compiled form, or a
-    // marker for a text that does not parse.
+    const void* resolved() const noexcept { return resolved_.load(std::memory_order_acquire); }
+
+    std::shared_ptr<const cache::Entry> entry_;
+    // The entry's compiled form (or a marker for a text that does not
+    // parse) once asked for, kept here so that binding a configuration
+    // reads the record alone.
     mutable std::atomic<const void*> resolved_{nullptr};
 };
 

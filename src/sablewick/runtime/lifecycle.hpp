@@ -17,7 +17,8 @@
 //                    Child: starts over unlocked, since the readers that
 //                    held it (pool threads) are gone.
 //   kConditionCache  (engine) The condition cache's lock, taken inside a
-//                    simulation, under the store's. Prepare: taken for
+//                    simulation and when a replaced configuration releases
+//                    its texts, under the store's. Prepare: taken for
 //                    writing, so no thread is inside the map while the
 //                    process is copied. Parent: released. Child: starts
 //                    over unlocked (the lock knows its writer by a thread

@@ -16,7 +16,10 @@ namespace {
 // Each distinct text is bound once per configuration.
 class Binder {
 public:
-    Binder(const property::IdSpaces& spaces, condition::TestArena& arena) : spaces_(spaces), arena_(arena) {}
+    Binder(const property::IdSpaces& spaces, condition::TestArena& arena, std::size_t texts)
+        : spaces_(spaces), arena_(arena) {
+        bound_.reserve(texts);
+    }
 
     // The check of `text`; `if_invalid` answers for a text that does not parse.
     Check bind(const condition::ConditionText& text, bool if_invalid) {
@@ -26,34 +29,64 @@ public:
     }
 
     // "exclude does not hold and include holds", either of them absent; a
-    // text that does not parse takes no part.
+    // text that does not parse takes no part. Events that share both texts
+    // share the program.
     Check filter(const std::optional<condition::ConditionText>& exclude,
                  const std::optional<condition::ConditionText>& include) {
         const std::uint32_t then = include ? bind(*include, true).start : Check::kAlways;
         if (!exclude) return {then};
-        if (exclude->text().empty()) return {Check::kNever};  // the empty text always holds
+        if (exclude->empty()) return {Check::kNever};  // the empty text always holds
         const condition::CompiledCondition* compiled = exclude->compiled();
         if (!compiled) return {then};
-        return {compiled->bind(spaces_, arena_, Check::kNever, then)};
+        // Most excludes come with their own include; the last one bound
+        // before the exclude is kept.
+        Bound& bound = bound_[compiled];
+        if (bound.filter == kUnset || bound.then != then) {
+            bound.filter = compiled->bind(spaces_, arena_, Check::kNever, then);
+            bound.then = then;
+        }
+        return {bound.filter};
     }
 
 private:
     // The start of the text's bound program (an exit for a constant one),
     // or none when it does not parse.
     std::optional<std::uint32_t> bound(const condition::ConditionText& text) {
-        if (text.text().empty()) return Check::kAlways;  // the empty text always holds
+        if (text.empty()) return Check::kAlways;  // the empty text always holds
         // The cache holds one program per text, so equal texts share it.
         const condition::CompiledCondition* compiled = text.compiled();
         if (!compiled) return std::nullopt;
-        auto [found, added] = bound_.try_emplace(compiled, 0);
-        if (added) found->second = compiled->bind(spaces_, arena_);
-        return found->second;
+        Bound& bound = bound_[compiled];
+        if (bound.alone == kUnset) bound.alone = compiled->bind(spaces_, arena_);
+        return bound.alone;
     }
 
 private:
     const property::IdSpaces& spaces_;
     condition::TestArena& arena_;
-    std::unordered_map<const condition::CompiledCondition*, std::uint32_t> bound_;
+    static constexpr std::uint32_t kUnset = 0xFFFFFFFFu;
+    // A program bound alone, and as an exclude in front of `then`.
+    struct Bound {
+        std::uint32_t alone = kUnset;
+        std::uint32_t filter = kUnset;
+        std::uint32_t then = kUnset;
+    };
+    std::unordered_map<const condition::CompiledCondition*, Bound> bound_;
+};
+
+// What was worked out for a bound program, by its start in the arena, so
+// that records sharing a program share that work: a number of the caller's
+// (kNone while nothing was).
+class ByStart {
+public:
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    std::uint32_t& operator()(std::uint32_t start, std::size_t arena_size) {
+        if (start >= slots_.size()) slots_.resize(std::max<std::size_t>(arena_size, 2 * slots_.size()), kNone);
+        return slots_[start];
+    }
+
+private:
+    std::vector<std::uint32_t> slots_;
 };
 
 // A map's entries by ascending key.
@@ -81,7 +114,8 @@ CompiledRules::CompiledRules(const SimulationEngine& engine) {
     const auto event_entries = sorted_entries(engine.events);
     spaces = property::IdSpaces(keys_of(event_entries), keys_of(talent_entries));
 
-    Binder binder(spaces, arena);
+    Binder binder(spaces, arena, talent_entries.size() + 2 * event_entries.size() + engine.achievements.size());
+    ByStart event_with_filter;  // the dense number of the first event with it
 
     talents.reserve(talent_entries.size());
     for (const auto& [id, found] : talent_entries) {
@@ -100,10 +134,19 @@ CompiledRules::CompiledRules(const SimulationEngine& engine) {
         const Check filter = binder.filter(record.exclude, record.include);
         rule.filter_start = filter;
         if (filter.start != Check::kNever) {
-            rule.filter = table_of(filter);
-            rule.filter_reads_age = condition::reads(arena, filter.start) &
-                                    (std::uint32_t{1} << static_cast<unsigned>(property::Code::AGE));
-            rule.small_filter = condition::shrink(tables[rule.filter]);
+            std::uint32_t* earlier = filter.constant() ? nullptr : &event_with_filter(filter.start, arena.tests.size());
+            if (earlier && *earlier != ByStart::kNone) {
+                const EventRule& same = events[*earlier];
+                rule.filter = same.filter;
+                rule.filter_reads_age = same.filter_reads_age;
+                rule.small_filter = same.small_filter;
+            } else {
+                if (earlier) *earlier = static_cast<std::uint32_t>(events.size());
+                rule.filter = table_of(filter);
+                rule.filter_reads_age = condition::reads(arena, filter.start) &
+                                        (std::uint32_t{1} << static_cast<unsigned>(property::Code::AGE));
+                rule.small_filter = condition::shrink(tables[rule.filter]);
+            }
         }
         rule.branches_begin = static_cast<std::uint32_t>(branches.size());
         if (record.branch) {

@@ -1,0 +1,19 @@
+#include "python/config/condition_texts.hpp"
+
+#include <string_view>
+#include <utility>
+
+#include "python/capi/conversions.hpp"
+
+namespace sablewick::py::config {
+
+std::optional<condition::ConditionText> LoadedTexts::read(PyObject* value) {
+    if (auto found = seen_.find(value); found != seen_.end()) return found->second.text;
+    const std::optional<std::string_view> text = capi::to_string_view(value);
+    if (!text) return std::nullopt;
+    condition::ConditionText condition(*text);
+    if (text->size() >= kLongText) seen_.emplace(value, Seen{capi::PyRef::borrow(value), condition});
+    return condition;
+}
+
+}  // namespace sablewick::py::config
