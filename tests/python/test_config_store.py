@@ -202,7 +202,7 @@ def test_ten_megabyte_condition_loads_quickly():
     condition = "AGE?[" + "1," * (5 * 1024 * 1024) + "x"
     start = time.perf_counter()
     core.init_config(make_config(talents={1: talent(condition=condition)}))
-    assert time.perf_counter() - start < 0.5
+    assert time.perf_counter() - start < 5  # about 0.1 s: a tenfold margin against quadratic work
 
 
 def test_hostile_values_fail_cleanly():
