@@ -317,6 +317,16 @@ LIVES_STARTED_BEFORE_THE_MODULES_EXIT_HOOK = {
         asyncio.run(start(4 * os.cpu_count()))
         futures += loop.run_until_complete(start(1))
     """,
+    # On a loop whose is_closed() raises until its lives are in.
+    "on_a_loop_that_cannot_tell": """
+        class Loop(asyncio.SelectorEventLoop):
+            def is_closed(self):
+                if not all(future.done() for future in futures):
+                    raise RuntimeError("cannot tell")
+                return super().is_closed()
+        loop = Loop()
+        futures += loop.run_until_complete(start(1))
+    """,
 }
 
 
