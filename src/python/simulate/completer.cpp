@@ -27,8 +27,8 @@ struct ExitGate {
     std::condition_variable drained;
     std::atomic<bool> hook_ran{false};
     std::atomic<bool> closed{false};
-    std::size_t in_flight = 0;  // rounds past the check, not yet done
-    Outcome* pending = nullptr; // lives queued and not yet delivered
+    std::size_t in_flight = 0;   // rounds past the check, not yet done
+    Outcome* pending = nullptr;  // lives queued and not yet delivered
 };
 
 namespace {
