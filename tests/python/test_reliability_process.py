@@ -307,3 +307,53 @@ def test_lives_asked_for_after_the_modules_exit_hook_are_delivered(lives):
         core.init_config(years_config(10))
     """, str(lives), timeout=60, forbidden=FATAL)
     assert f"delivered {lives} 10" in done.stdout
+
+
+LIVES_STARTED_BEFORE_THE_MODULES_EXIT_HOOK = {
+    # Still simulating when the hook runs.
+    "running": "futures += loop.run_until_complete(start(1))",
+    # Behind as many lives as each pool thread can take, several times over.
+    "queued": "futures += loop.run_until_complete(start(4 * os.cpu_count()))",
+    # Behind lives whose loop was closed: those are dropped, this one is not.
+    "behind_a_closed_loops_lives": """
+        asyncio.run(start(4 * os.cpu_count()))
+        futures += loop.run_until_complete(start(1))
+    """,
+    # On a loop whose is_closed() raises until its lives are in.
+    "on_a_loop_that_cannot_tell": """
+        class Loop(asyncio.SelectorEventLoop):
+            def is_closed(self):
+                if not all(future.done() for future in futures):
+                    raise RuntimeError("cannot tell")
+                return super().is_closed()
+        loop = Loop()
+        futures += loop.run_until_complete(start(1))
+    """,
+}
+
+
+@pytest.mark.parametrize("case", LIVES_STARTED_BEFORE_THE_MODULES_EXIT_HOOK)
+def test_lives_started_before_the_modules_exit_hook_reach_a_later_hook(case):
+    # The module's hook runs while these lives are still to come; a host hook
+    # registered before the import runs after it and awaits them on their
+    # own loop, which is still open: they must arrive, not leave the
+    # process waiting at exit.
+    done = run_python(textwrap.dedent("""
+        import asyncio, atexit, os, sys
+        loop = asyncio.new_event_loop()
+        futures = []
+
+        def last_work():
+            sessions = loop.run_until_complete(asyncio.gather(*futures))
+            print("delivered", len(sessions), {session.total_years for session in sessions})
+
+        atexit.register(last_work)
+        import sablewick_core as core
+        from builders import slow_config, slow_ids
+        core.init_config(slow_config(20_000))
+
+        async def start(lives):
+            return [core.simulate_async(slow_ids(20_000), {}, set()) for _ in range(lives)]
+    """) + textwrap.dedent(LIVES_STARTED_BEFORE_THE_MODULES_EXIT_HOOK[case]), timeout=60, forbidden=FATAL)
+    lives = (4 * os.cpu_count()) if case == "queued" else 1
+    assert f"delivered {lives} {{1000}}" in done.stdout

@@ -115,10 +115,10 @@ private:
     }
 };
 
-// Once the module's exit hook ran, the completion thread delivers nothing:
-// a life asked for later (by an exit hook of the host's that runs after the
-// module's) is simulated here, on the loop's thread, and its future gets the
-// session before the call returns.
+// Once the module's exit hook ran, the completion thread may stop at any
+// moment: a life asked for later (by an exit hook of the host's that runs
+// after the module's) is simulated here, on the loop's thread, and its
+// future gets the session before the call returns.
 PyObject* resolved_here(PyObject* future, config::ConfigCell& cell, const SimulationArguments& arguments) {
     PyRef session = PyRef::steal(session::wrap_game_session(simulate_session(cell, arguments)));
     if (!session) return nullptr;
@@ -162,6 +162,7 @@ PyObject* simulate_async(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     outcome.loop = loop.release();
     outcome.future = Py_NewRef(future.get());
     outcome.context = context.release();
+    completer::track(outcome);
     std::unique_ptr<runtime::pool::Job> queued = std::move(job);
     // Until the pool has taken the job (submit may also throw), the outcome's
     // references are this call's to release. Releasing may run host code, so

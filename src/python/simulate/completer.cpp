@@ -7,8 +7,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "python/simulate/delivery.hpp"
 #include "sablewick/runtime/handover_queue.hpp"
@@ -17,6 +19,17 @@
 namespace sablewick::py::simulate::completer {
 
 using namespace capi;
+
+// Exit: once the gate closes, no round takes the interpreter lock (3.12 ends
+// a thread that asks for it during finalisation with pthread_exit).
+struct ExitGate {
+    std::mutex mutex;
+    std::condition_variable drained;
+    std::atomic<bool> hook_ran{false};
+    std::atomic<bool> closed{false};
+    std::size_t in_flight = 0;   // rounds past the check, not yet done
+    Outcome* pending = nullptr;  // lives queued and not yet delivered
+};
 
 namespace {
 
@@ -30,15 +43,6 @@ constexpr std::chrono::seconds kExitDrainTimeout{5};
 // queued, the threads could run dry meanwhile, so it delivers at once.
 constexpr std::chrono::microseconds kBackloggedGathering{1000};
 constexpr std::size_t kBacklogPerThread = 4;
-
-// Exit: once the hook ran, no round takes the interpreter lock (3.12 ends a
-// thread that asks for it during finalisation with pthread_exit).
-struct ExitGate {
-    std::mutex mutex;
-    std::condition_variable drained;
-    std::atomic<bool> finalizing{false};
-    std::size_t in_flight = 0;  // rounds past the check, not yet done
-};
 
 struct Queue {
     runtime::HandOverQueue<Outcome> outcomes;
@@ -63,13 +67,45 @@ bool interpreter_finalizing() {
 #endif
 }
 
-// The atexit hook: no round takes the interpreter lock from now on; wait
-// (without the lock) for one that already asked for it.
+// With the interpreter lock: some life not yet delivered belongs to a loop
+// that is not closed (or cannot tell), so a later exit hook may await it.
+bool awaitable_lives_pending(ExitGate& exit) {
+    std::vector<PyObject*> loops;
+    try {
+        std::lock_guard lock(exit.mutex);
+        for (const Outcome* life = exit.pending; life; life = life->pending.next) {
+            if (life->loop && !(life->cancelled && life->cancelled->load(std::memory_order_acquire))) {
+                loops.push_back(life->loop);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return true;
+    }
+    std::ranges::sort(loops);
+    loops.erase(std::ranges::unique(loops).begin(), loops.end());
+    // Held: is_closed() may hand the interpreter lock over, and the lives
+    // that kept these loops may be delivered meanwhile.
+    for (PyObject* loop : loops) Py_INCREF(loop);
+    bool open = false;
+    for (PyObject* loop : loops) {
+        if (!open) open = delivery::loop_closed(loop) != 1;
+        release_reference(loop);
+    }
+    return open;
+}
+
+// The atexit hook. A life that a later hook may await keeps deliveries
+// going until the interpreter finalises; otherwise no round takes the
+// interpreter lock from now on, and the hook waits (without the lock) for
+// one that already asked for it, so that none is ended halfway by the
+// finalisation.
 PyObject* stop_completions(PyObject*, PyObject*) {
     ExitGate& exit = gate();
+    exit.hook_ran.store(true, std::memory_order_release);
+    if (!exit.closed.load(std::memory_order_acquire) && awaitable_lives_pending(exit)) Py_RETURN_NONE;
     {
         std::lock_guard lock(exit.mutex);
-        exit.finalizing.store(true, std::memory_order_release);
+        exit.closed.store(true, std::memory_order_release);
     }
     Py_BEGIN_ALLOW_THREADS {
         std::unique_lock lock(exit.mutex);
@@ -107,7 +143,7 @@ bool complete(runtime::ReadyList<Outcome>& batch, Completion& completion) {
     ExitGate& exit = gate();
     {
         std::lock_guard lock(exit.mutex);
-        if (exit.finalizing.load(std::memory_order_acquire) || interpreter_finalizing()) return false;
+        if (exit.closed.load(std::memory_order_acquire) || interpreter_finalizing()) return false;
         ++exit.in_flight;
     }
     // Also runs when PyEval_RestoreThread ends the thread by unwinding.
@@ -129,7 +165,7 @@ bool complete(runtime::ReadyList<Outcome>& batch, Completion& completion) {
     }
     PyEval_RestoreThread(completion.thread_state);
     while (std::unique_ptr<Outcome> outcome = batch.pop_front()) {
-        if (!outcome->cancelled->load(std::memory_order_acquire) && !exit.finalizing.load(std::memory_order_acquire) &&
+        if (!outcome->cancelled->load(std::memory_order_acquire) && !exit.closed.load(std::memory_order_acquire) &&
             delivery::attempt(*outcome) == delivery::Attempt::kRetry) {
             completion.retry.push_back(std::move(outcome));
             continue;
@@ -141,11 +177,15 @@ bool complete(runtime::ReadyList<Outcome>& batch, Completion& completion) {
     return true;
 }
 
-// Outcomes left when the interpreter is finalising: their Python references
-// go with the process.
+// Outcomes left when the gate closed: their Python references go with the
+// process. Without the interpreter lock, so the gate's lock keeps the exit
+// hook from reading them meanwhile.
 void abandon(runtime::ReadyList<Outcome>& outcomes) {
-    outcomes.for_each(
-        [](Outcome& outcome) { outcome.loop = outcome.future = outcome.context = outcome.value = nullptr; });
+    {
+        std::lock_guard lock(gate().mutex);
+        outcomes.for_each(
+            [](Outcome& outcome) { outcome.loop = outcome.future = outcome.context = outcome.value = nullptr; });
+    }
     outcomes.clear();
 }
 
@@ -189,6 +229,16 @@ void* completion_thread(void* state) {
 
 }  // namespace
 
+Outcome::~Outcome() {
+    // A gate replaced in a forked child is left alone: its lock may be held
+    // by a thread the child does not have.
+    ExitGate* list = pending.list;
+    if (!list || list != exit_gate.load(std::memory_order_acquire)) return;
+    std::lock_guard lock(list->mutex);
+    (pending.prev ? pending.prev->pending.next : list->pending) = pending.next;
+    if (pending.next) pending.next->pending.prev = pending.prev;
+}
+
 void Outcome::release_python() {
     Py_CLEAR(loop);
     Py_CLEAR(future);
@@ -210,7 +260,15 @@ bool register_exit_hook() {
     return static_cast<bool>(registered);
 }
 
-bool exit_hook_ran() { return gate().finalizing.load(std::memory_order_acquire) || interpreter_finalizing(); }
+bool exit_hook_ran() { return gate().hook_ran.load(std::memory_order_acquire) || interpreter_finalizing(); }
+
+void track(Outcome& outcome) {
+    ExitGate& exit = gate();
+    std::lock_guard lock(exit.mutex);
+    outcome.pending = {.list = &exit, .prev = nullptr, .next = exit.pending};
+    if (exit.pending) exit.pending->pending.prev = &outcome;
+    exit.pending = &outcome;
+}
 
 bool prepare() {
     Queue& q = queue();

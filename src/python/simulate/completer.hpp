@@ -28,6 +28,8 @@
 
 namespace sablewick::py::simulate::completer {
 
+struct ExitGate;
+
 // What a finished job hands over. The references are strong; they are
 // released only with the interpreter lock held (and left alone once the
 // interpreter is finalising). Made with the job, so that handing it over
@@ -46,6 +48,18 @@ struct Outcome {
     PyObject* setter = nullptr;
     bool failure_shown = false;     // a failed attempt was shown already
     Outcome* next_ready = nullptr;  // the completion queue's link
+    // The exit gate's list of lives not yet delivered (track()).
+    struct PendingLink {
+        ExitGate* list = nullptr;
+        Outcome* prev = nullptr;
+        Outcome* next = nullptr;
+    } pending;
+
+    Outcome() = default;
+    Outcome(const Outcome&) = delete;
+    Outcome& operator=(const Outcome&) = delete;
+    // Leaves the list of lives not yet delivered; releases nothing of Python's.
+    ~Outcome();
 
     // With the interpreter lock.
     void release_python();
@@ -61,13 +75,20 @@ bool prepare();
 // The fork step, in the child: the completion thread is gone, so its queue
 // and exit gate are abandoned for fresh ones.
 void reset_after_fork() noexcept;
-// The exit step: an atexit hook after which no delivery takes the
-// interpreter lock; it waits (without that lock) for a round that already
-// asked for it. False with the exception set.
+// The exit step: an atexit hook. While a life not yet delivered belongs to
+// a loop that is not closed, a host's exit hook that runs after the
+// module's may still await it: deliveries go on then, until the interpreter
+// finalises. Otherwise no delivery takes the interpreter lock after the
+// hook, which waits (without that lock) for a round that already asked for
+// it. False with the exception set.
 bool register_exit_hook();
 // With the interpreter lock: true once the exit hook ran (or the interpreter
-// finalises), after which no life is delivered from here.
+// finalises); no life is queued for this thread then.
 bool exit_hook_ran();
+
+// With the interpreter lock, once the outcome holds its loop and before its
+// job is queued: the exit hook sees the life until the outcome is destroyed.
+void track(Outcome& outcome);
 
 // From any thread, without the interpreter lock: queues the outcome for
 // delivery. Never blocks on the interpreter lock, never allocates, never fails.

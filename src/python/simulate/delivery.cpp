@@ -31,14 +31,6 @@ void show_uncaught(PyObject* error) {
     PyErr_DisplayException(error);
 }
 
-// 1 closed, 0 open, -1 unknown (is_closed() failed; the error is cleared).
-int loop_closed(PyObject* loop) {
-    PyRef closed = PyRef::steal(bridge::call_method(bridge::loaded().is_closed, loop));
-    const int answer = closed ? PyObject_IsTrue(closed.get()) : -1;
-    if (answer < 0) PyErr_Clear();
-    return answer;
-}
-
 bool is_memory_error(PyObject* error) { return PyErr_GivenExceptionMatches(error, PyExc_MemoryError) != 0; }
 
 // The session wrapped, or the job's failure as RuntimeError. False when only
@@ -70,6 +62,13 @@ bool make_value(completer::Outcome& outcome) {
 }
 
 }  // namespace
+
+int loop_closed(PyObject* loop) {
+    PyRef closed = PyRef::steal(bridge::call_method(bridge::loaded().is_closed, loop));
+    const int answer = closed ? PyObject_IsTrue(closed.get()) : -1;
+    if (answer < 0) PyErr_Clear();
+    return answer;
+}
 
 Attempt attempt(completer::Outcome& outcome) {
     const bridge::Objects& b = bridge::loaded();

@@ -23,4 +23,8 @@ enum class Attempt {
 // attempt and kept in it until the outcome is released.
 Attempt attempt(completer::Outcome& outcome);
 
+// With the interpreter lock: 1 when the loop is closed, 0 when open, -1 when
+// its is_closed() failed (the error is cleared). Runs host code.
+int loop_closed(PyObject* loop);
+
 }  // namespace sablewick::py::simulate::delivery

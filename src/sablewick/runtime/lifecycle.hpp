@@ -43,9 +43,11 @@
 // Exit. None of this state is torn down: the cache, the pool, the store and
 // the module's state are never destroyed, since background threads may still
 // use them while the process ends. The module adds the one exit step, an
-// atexit hook registered at its first import (simulate/completer.hpp): from
-// then on no delivery takes the interpreter lock, and a life asked for later
-// is simulated on its caller's thread (simulate/async_entry.cpp).
+// atexit hook registered at its first import (simulate/completer.hpp): a
+// life asked for later is simulated on its caller's thread
+// (simulate/async_entry.cpp); deliveries go on while a later hook may await
+// a life still to come (one whose loop is open), until the interpreter
+// finalises, and otherwise stop there.
 
 #include <cstddef>
 
