@@ -19,22 +19,14 @@ SANITIZED = bool(os.environ.get("SABLEWICK_SANITIZED"))
 MB = 2**20
 
 MEASURING = """
-import ctypes, gc, json, sys, threading, time
+import gc, json, sys, threading, time
 import sablewick_core as core
 from builders import event, make_config, talent
-
-class MallInfo2(ctypes.Structure):
-    _fields_ = [(name, ctypes.c_size_t) for name in
-                ("arena", "ordblks", "smblks", "hblks", "hblkhd", "usmblks", "fsmblks",
-                 "uordblks", "fordblks", "keepcost")]
-
-libc = ctypes.CDLL(None)
-libc.mallinfo2.restype = MallInfo2
+from reliability_probe import heap_bytes
 
 def heap():
     gc.collect()
-    info = libc.mallinfo2()
-    return info.uordblks + info.hblkhd
+    return heap_bytes()
 """
 
 RELOADS = MEASURING + """
