@@ -28,9 +28,9 @@
 #include "sablewick/condition/evaluator.hpp"
 #include "sablewick/condition/parser.hpp"
 #include "sablewick/condition/tokenizer.hpp"
-#include "sablewick/condition/whitespace.hpp"
+#include "sablewick/utf8/utf8.hpp"
 #include "sablewick/property/state.hpp"
-#include "sablewick/random.hpp"
+#include "sablewick/base/random.hpp"
 #include "sablewick/simulator/engine.hpp"
 #include "sablewick/simulator/session.hpp"
 
@@ -75,7 +75,7 @@ void collect_conditions(Fixture& f) {
     }
     for (const auto& [id, a] : f.engine.achievements) all.push_back(&a.condition);
     for (const condition::ConditionText* c : all) {
-        const std::string_view trimmed = condition::trim(c->text());
+        const std::string_view trimmed = utf8::trim(c->text());
         if (trimmed.empty()) continue;
         auto tokens = condition::tokenize(trimmed);
         if (!tokens) continue;

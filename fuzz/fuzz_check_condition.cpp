@@ -27,7 +27,7 @@
 #include "sablewick/condition/evaluator.hpp"
 #include "sablewick/condition/parser.hpp"
 #include "sablewick/condition/tokenizer.hpp"
-#include "sablewick/condition/whitespace.hpp"
+#include "sablewick/utf8/utf8.hpp"
 #include "sablewick/property/state.hpp"
 
 namespace {
@@ -112,7 +112,7 @@ bool bound_answer(std::string_view text, const PropertyState& state, const sable
 // The road without the cache.
 sablewick::Result<bool> uncached(std::string_view text, const PropertyState& state) {
     if (text.empty()) return true;
-    const std::string_view trimmed = condition::trim(text);
+    const std::string_view trimmed = utf8::trim(text);
     if (trimmed.empty()) return std::unexpected(sablewick::SablewickError::invalid_condition("Empty condition"));
     auto tokens = condition::tokenize(trimmed);
     if (!tokens) return std::unexpected(tokens.error());

@@ -7,6 +7,7 @@
 namespace engine_test {
 namespace {
 
+using achievement::AchievedSet;
 using achievement::checker::check_achievements;
 using config::Opportunity;
 using property::PropertyState;
@@ -29,7 +30,8 @@ protected:
         engine.achievements = map;
         const CompiledRules& rules = engine.rules();
         state.bind_lists(rules.spaces);
-        return check_achievements(when, sablewick::condition::Snapshot(state), AchievedSet(rules, achieved), rules);
+        return check_achievements(when, sablewick::condition::Snapshot(state), AchievedSet(rules.achievements, achieved),
+                                  rules.achievements, rules.tables, rules.arena);
     }
     std::vector<std::int32_t> at(Opportunity when) { return ids(found(when)); }
 };

@@ -12,8 +12,8 @@
 #include "sablewick/condition/table.hpp"
 #include "sablewick/condition/evaluator.hpp"
 #include "sablewick/property/state.hpp"
-#include "sablewick/random.hpp"
-#include "sablewick/simulator/result.hpp"
+#include "sablewick/base/random.hpp"
+#include "sablewick/result/records.hpp"
 
 #include <functional>
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "sablewick/config/records.hpp"
-#include "sablewick/random.hpp"
+#include "sablewick/base/random.hpp"
 #include "sablewick/simulator/engine.hpp"
 
 namespace engine_test {

@@ -12,7 +12,7 @@
 
 #include "python/config/condition_texts.hpp"
 #include "sablewick/config/records.hpp"
-#include "sablewick/containers.hpp"
+#include "sablewick/base/containers.hpp"
 #include "sablewick/simulator/session.hpp"
 
 namespace sablewick::py::config {

@@ -13,7 +13,7 @@
 #include <utility>
 
 #include "sablewick/condition/compiled.hpp"
-#include "sablewick/error.hpp"
+#include "sablewick/base/error.hpp"
 
 namespace sablewick::property {
 class PropertyState;

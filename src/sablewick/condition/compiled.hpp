@@ -32,7 +32,7 @@
 #include <vector>
 
 #include "sablewick/condition/ast.hpp"
-#include "sablewick/error.hpp"
+#include "sablewick/base/error.hpp"
 #include "sablewick/property/state.hpp"
 
 namespace sablewick::condition {

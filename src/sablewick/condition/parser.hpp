@@ -10,7 +10,7 @@
 #include "sablewick/condition/ast.hpp"
 #include "sablewick/condition/token.hpp"
 #include "sablewick/condition/value_parser.hpp"
-#include "sablewick/error.hpp"
+#include "sablewick/base/error.hpp"
 
 namespace sablewick::condition::parser {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "sablewick/condition/token.hpp"
-#include "sablewick/error.hpp"
+#include "sablewick/base/error.hpp"
 
 namespace sablewick::condition {
 

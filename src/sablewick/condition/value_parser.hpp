@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "sablewick/condition/ast.hpp"
-#include "sablewick/error.hpp"
+#include "sablewick/base/error.hpp"
 
 namespace sablewick::condition {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "sablewick/condition/condition_text.hpp"
-#include "sablewick/containers.hpp"
+#include "sablewick/base/containers.hpp"
 #include "sablewick/property/properties.hpp"
 
 namespace sablewick::config {

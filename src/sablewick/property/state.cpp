@@ -4,8 +4,8 @@
 #include <bit>
 
 #include "sablewick/property/wrapping.hpp"
-#include "sablewick/random.hpp"
-#include "sablewick/simulator/result.hpp"
+#include "sablewick/base/random.hpp"
+#include "sablewick/property/play_history.hpp"
 
 namespace sablewick::property {
 
@@ -22,7 +22,7 @@ std::int32_t read_property(const StringMap<std::int32_t>& properties, std::strin
 }  // namespace
 
 PropertyState::PropertyState(const std::vector<std::int32_t>& talents, const StringMap<std::int32_t>& properties,
-                             const simulator::PlayHistory* history) {
+                             const PlayHistory* history) {
     TLT.reserve(std::max(kTalentReserve, talents.size()));
     TLT.assign(talents.begin(), talents.end());
     EVT.reserve(kEventReserve);

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "sablewick/config/records.hpp"
-#include "sablewick/containers.hpp"
+#include "sablewick/base/containers.hpp"
 #include "sablewick/simulator/compiled_rules.hpp"
-#include "sablewick/simulator/result.hpp"
+#include "sablewick/result/records.hpp"
 
 namespace sablewick {
 class RandomSource;
@@ -51,22 +51,6 @@ private:
 
 // Applies the non-zero deltas in the order CHR INT STR MNY SPR LIF AGE RDM.
 void apply_effect(property::PropertyState& state, const config::EffectConfig& effect, RandomSource& random);
-
-// Which achievements a life has: the host's set and what the life found at
-// START and TRAJECTORY, answered per group of records sharing an own id.
-class AchievedSet {
-public:
-    AchievedSet(const CompiledRules& rules, const IdSet& achieved);
-    bool has_group(std::uint32_t group) const noexcept { return done_[group] != 0; }
-    void add(std::int32_t id);
-    // Room for the achievement checks of this life to work in.
-    std::vector<std::uint32_t>& scratch() const noexcept { return scratch_; }
-
-private:
-    const CompiledRules& rules_;
-    std::vector<std::uint8_t> done_;
-    mutable std::vector<std::uint32_t> scratch_;
-};
 
 class SimulationEngine {
 public:

@@ -23,7 +23,7 @@ void SimulationEngine::run_chain(const CompiledRules& compiled, property::Proper
         // The branch is chosen before the event takes effect.
         const BranchRule* next = nullptr;
         const condition::Snapshot snapshot(state);
-        for (std::uint32_t b = rule.branches_begin; b < rule.branches_end; ++b) {
+        for (std::uint32_t b = rule.branches.begin; b < rule.branches.end; ++b) {
             if (compiled.holds(compiled.branches[b].condition, snapshot)) {
                 next = &compiled.branches[b];
                 break;

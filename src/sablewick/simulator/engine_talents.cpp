@@ -5,7 +5,7 @@
 #include "sablewick/condition/condition_text.hpp"
 #include "sablewick/property/state.hpp"
 #include "sablewick/property/wrapping.hpp"
-#include "sablewick/random.hpp"
+#include "sablewick/base/random.hpp"
 #include "sablewick/simulator/engine.hpp"
 
 namespace sablewick::simulator {

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "sablewick/condition/value_parser.hpp"
-#include "sablewick/random.hpp"
-#include "sablewick/weighted_pick.hpp"
+#include "sablewick/base/random.hpp"
+#include "sablewick/base/weighted_pick.hpp"
 
 namespace sablewick::talent::replacer {
 namespace {

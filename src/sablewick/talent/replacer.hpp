@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "sablewick/config/records.hpp"
-#include "sablewick/containers.hpp"
-#include "sablewick/simulator/result.hpp"
+#include "sablewick/base/containers.hpp"
+#include "sablewick/result/records.hpp"
 
 namespace sablewick {
 class RandomSource;
