@@ -24,15 +24,16 @@
 #include "json_config.hpp"
 #include "seeded_random.hpp"
 #include "session_size.hpp"
+#include "sablewick/base/random.hpp"
 #include "sablewick/condition/cache.hpp"
-#include "sablewick/condition/evaluator.hpp"
+#include "sablewick/testing/condition_checks.hpp"
+#include "sablewick/testing/evaluator.hpp"
 #include "sablewick/condition/parser.hpp"
 #include "sablewick/condition/tokenizer.hpp"
-#include "sablewick/utf8/utf8.hpp"
 #include "sablewick/property/state.hpp"
-#include "sablewick/base/random.hpp"
 #include "sablewick/simulator/engine.hpp"
 #include "sablewick/simulator/session.hpp"
+#include "sablewick/utf8/utf8.hpp"
 
 namespace {
 

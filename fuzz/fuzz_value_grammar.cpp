@@ -19,6 +19,7 @@
 
 #include "fuzz_check.hpp"
 #include "sablewick/condition/value_parser.hpp"
+#include "sablewick/testing/value.hpp"
 #include "sablewick/utf8/utf8.hpp"
 
 namespace {

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "alloc_counter.hpp"
-#include "sablewick/runtime/pool.hpp"
 #include "sablewick/process/shared_lock.hpp"
 #include "sablewick/runtime/handover_queue.hpp"
+#include "sablewick/runtime/pool.hpp"
 
 namespace {
 

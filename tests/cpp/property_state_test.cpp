@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "sablewick/property/state.hpp"
 #include "sablewick/base/random.hpp"
+#include "sablewick/property/state.hpp"
 #include "sablewick/result/records.hpp"
 
 namespace {

@@ -13,10 +13,10 @@
 #include "sablewick/condition/ast.hpp"
 #include "sablewick/condition/parser.hpp"
 #include "sablewick/condition/tokenizer.hpp"
-#include "sablewick/utf8/utf8.hpp"
 #include "sablewick/hashing/keyed_hash.hpp"
 #include "sablewick/process/lifecycle.hpp"
 #include "sablewick/process/shared_lock.hpp"
+#include "sablewick/utf8/utf8.hpp"
 
 namespace sablewick::condition::cache {
 
@@ -37,7 +37,9 @@ struct ConditionCache {
     ConditionCache() { map.reserve(kInitialSlots); }
     process::SharedLock mutex;
     std::unordered_map<std::string_view, Slot, hashing::StringHash, std::equal_to<>> map;
-    std::vector<Handle> kept;  // check_condition's texts
+    // Texts the tests' one-off checks keep (testing::keep_for_good): under
+    // this lock, whose fork step covers them.
+    std::unordered_map<const Entry*, Handle> kept;
 };
 
 std::atomic<ConditionCache*> g_created{nullptr};
@@ -150,14 +152,6 @@ Handle intern(std::string_view text) {
     return found ? found : made;
 }
 
-void keep_for_good(const Handle& entry) {
-    ConditionCache& cache = CONDITION_CACHE();
-    std::unique_lock lock(cache.mutex);
-    if (entry->kept_) return;
-    cache.kept.push_back(entry);
-    entry->kept_ = true;
-}
-
 Result<std::shared_ptr<const CompiledCondition>> resolve(std::string_view condition) {
     Handle entry = intern(condition);
     const Result<CompiledCondition>& parsed = entry->parsed();
@@ -165,15 +159,8 @@ Result<std::shared_ptr<const CompiledCondition>> resolve(std::string_view condit
     return std::shared_ptr<const CompiledCondition>(std::move(entry), &*parsed);
 }
 
-Result<bool> check_condition(std::string_view condition, const property::PropertyState& state) {
-    if (condition.empty()) return true;
-    Handle entry = intern(condition);
-    const Result<CompiledCondition>& parsed = entry->parsed();
-    if (!parsed) return std::unexpected(parsed.error());
-    keep_for_good(entry);
-    return parsed->evaluate(state);
-}
-
+// Probes for tests, declared in testing/condition_checks.hpp: they read the
+// cache's own state, which nothing outside this file sees.
 namespace testing {
 
 bool exists() noexcept { return g_created.load(std::memory_order_acquire) != nullptr; }
@@ -197,6 +184,12 @@ bool contains(std::string_view condition) {
 }
 
 std::size_t parses() noexcept { return g_parses.load(std::memory_order_relaxed); }
+
+void keep_for_good(const Handle& entry) {
+    ConditionCache& cache = CONDITION_CACHE();
+    std::unique_lock lock(cache.mutex);
+    cache.kept.try_emplace(entry.get(), entry);
+}
 
 }  // namespace testing
 

@@ -6,8 +6,8 @@
 #include <limits>
 
 #include "sablewick/condition/parser.hpp"
-#include "sablewick/utf8/utf8.hpp"
 #include "sablewick/process/thread_slot.hpp"
+#include "sablewick/utf8/utf8.hpp"
 
 namespace sablewick::condition {
 

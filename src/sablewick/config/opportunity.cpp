@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "sablewick/utf8/utf8.hpp"
 #include "sablewick/config/records.hpp"
+#include "sablewick/utf8/utf8.hpp"
 
 namespace sablewick::config {
 

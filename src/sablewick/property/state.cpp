@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <bit>
 
-#include "sablewick/property/wrapping.hpp"
 #include "sablewick/base/random.hpp"
 #include "sablewick/property/play_history.hpp"
+#include "sablewick/property/wrapping.hpp"
 
 namespace sablewick::property {
 

@@ -25,11 +25,11 @@
 #include <vector>
 
 #include "sablewick/achievement/rules.hpp"
+#include "sablewick/base/containers.hpp"
+#include "sablewick/base/dense_index.hpp"
 #include "sablewick/condition/compiled.hpp"
 #include "sablewick/condition/table.hpp"
 #include "sablewick/config/records.hpp"
-#include "sablewick/base/containers.hpp"
-#include "sablewick/base/dense_index.hpp"
 #include "sablewick/property/state.hpp"
 
 namespace sablewick::simulator {

@@ -3,8 +3,8 @@
 #include <iterator>
 
 #include "sablewick/achievement/checker.hpp"
-#include "sablewick/property/state.hpp"
 #include "sablewick/base/random.hpp"
+#include "sablewick/property/state.hpp"
 #include "sablewick/simulator/engine.hpp"
 #include "sablewick/talent/replacer.hpp"
 

@@ -5,13 +5,6 @@
 
 namespace sablewick::simulator {
 
-void SimulationEngine::process_event_chain(property::PropertyState& state, std::int32_t event_id,
-                                           std::vector<YearEntry>& lines, RandomSource& random) const {
-    const CompiledRules& compiled = bound(state);
-    const std::uint32_t event = compiled.spaces.event(event_id);
-    if (event != property::IdSpaces::kNone) run_chain(compiled, state, event, lines, random);
-}
-
 void SimulationEngine::run_chain(const CompiledRules& compiled, property::PropertyState& state, std::uint32_t event,
                                  std::vector<YearEntry>& lines, RandomSource& random) const {
     // A loop, not recursion: a branch may lead back to an earlier event

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "sablewick/property/state.hpp"
 #include "sablewick/base/random.hpp"
-#include "sablewick/simulator/engine.hpp"
 #include "sablewick/base/weighted_pick.hpp"
+#include "sablewick/property/state.hpp"
+#include "sablewick/simulator/engine.hpp"
 
 namespace sablewick::simulator {
 
@@ -84,17 +84,6 @@ std::optional<std::uint32_t> SimulationEngine::draw_at_age(const CompiledRules& 
     const auto chosen = choose(keep, count, [&](std::size_t i) { return weights[i]; }, random, scratch.kept);
     if (!chosen) return std::nullopt;
     return at.events[age.at_age.begin + *chosen];
-}
-
-std::optional<std::int32_t> SimulationEngine::draw_event(const std::vector<std::pair<std::int32_t, double>>& list,
-                                                         property::PropertyState& state, RandomSource& random) const {
-    const CompiledRules& compiled = bound(state);
-    std::vector<Candidate> candidates;
-    compiled.add_candidates(list, candidates);
-    DrawScratch scratch;
-    const auto chosen = draw(compiled, candidates, state, random, scratch);
-    if (!chosen) return std::nullopt;
-    return compiled.events[*chosen].id;
 }
 
 }  // namespace sablewick::simulator

@@ -4,9 +4,9 @@
 #include <charconv>
 #include <utility>
 
-#include "sablewick/condition/value_parser.hpp"
 #include "sablewick/base/random.hpp"
 #include "sablewick/base/weighted_pick.hpp"
+#include "sablewick/condition/value_parser.hpp"
 
 namespace sablewick::talent::replacer {
 namespace {

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "sablewick/config/records.hpp"
 #include "sablewick/base/containers.hpp"
+#include "sablewick/config/records.hpp"
 #include "sablewick/result/records.hpp"
 
 namespace sablewick {
