@@ -113,7 +113,7 @@ bool bound_answer(std::string_view text, const PropertyState& state, const sable
 // The road without the cache.
 sablewick::Result<bool> uncached(std::string_view text, const PropertyState& state) {
     if (text.empty()) return true;
-    const std::string_view trimmed = utf8::trim(text);
+    const std::string_view trimmed = sablewick::utf8::trim(text);
     if (trimmed.empty()) return std::unexpected(sablewick::SablewickError::invalid_condition("Empty condition"));
     auto tokens = condition::tokenize(trimmed);
     if (!tokens) return std::unexpected(tokens.error());

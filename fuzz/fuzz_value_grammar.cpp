@@ -150,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_EXPECT(got_float.has_value() == want_float.has_value());
     if (got_float) FUZZ_EXPECT(same_double(*got_float, *want_float));
 
-    const std::string_view v = utf8::trim(text);
+    const std::string_view v = sablewick::utf8::trim(text);
     FUZZ_EXPECT(v == reference_trim(text));
 
     const auto value = condition::parse_value(text);

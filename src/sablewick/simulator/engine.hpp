@@ -77,12 +77,6 @@ public:
     SimulationResult simulate(const std::vector<std::int32_t>& talent_ids, const StringMap<std::int32_t>& properties,
                               const IdSet& achieved_ids, const PlayHistory* history, RandomSource& random) const;
 
-    // One talent pass over TLT, with caller-owned scratch: applies the
-    // effects, raises the counts and appends the "TLT" lines to `out` (or
-    // makes none when `out` is null).
-    void do_talents(property::PropertyState& state, TriggerCounts& counts, RandomSource& random,
-                    std::vector<const TalentRule*>& pending, std::vector<YearEntry>* out) const;
-
     // Grades one summary value against the levels of `key`.
     std::optional<JudgeResult> judge_property(std::string_view key, std::int32_t value) const;
 
@@ -92,6 +86,11 @@ private:
 
     // The state's id sets over this engine's numbering (bound on first use).
     const CompiledRules& bound(property::PropertyState& state) const;
+    // One talent pass over TLT, with caller-owned scratch: applies the
+    // effects, raises the counts and appends the "TLT" lines to `out` (or
+    // makes none when `out` is null).
+    void do_talents(property::PropertyState& state, TriggerCounts& counts, RandomSource& random,
+                    std::vector<const TalentRule*>& pending, std::vector<YearEntry>* out) const;
     void run_chain(const CompiledRules& rules, property::PropertyState& state, std::uint32_t event,
                    std::vector<YearEntry>& lines, RandomSource& random) const;
     // Scratch of the draws of one life.

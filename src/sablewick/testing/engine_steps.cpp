@@ -5,6 +5,11 @@
 namespace sablewick::simulator {
 
 struct EngineTestAccess {
+    static void do_talents(const SimulationEngine& engine, property::PropertyState& state, TriggerCounts& counts,
+                           RandomSource& random, std::vector<YearEntry>& lines) {
+        std::vector<const TalentRule*> pending;
+        engine.do_talents(state, counts, random, pending, &lines);
+    }
     static const CompiledRules& bound(const SimulationEngine& engine, property::PropertyState& state) {
         return engine.bound(state);
     }
@@ -22,8 +27,7 @@ struct EngineTestAccess {
 std::vector<YearEntry> do_talents(const SimulationEngine& engine, property::PropertyState& state,
                                   TriggerCounts& counts, RandomSource& random) {
     std::vector<YearEntry> lines;
-    std::vector<const TalentRule*> pending;
-    engine.do_talents(state, counts, random, pending, &lines);
+    EngineTestAccess::do_talents(engine, state, counts, random, lines);
     return lines;
 }
 
