@@ -30,8 +30,9 @@ protected:
         engine.achievements = map;
         const CompiledRules& rules = engine.rules();
         state.bind_lists(rules.spaces);
-        return check_achievements(when, sablewick::condition::Snapshot(state), AchievedSet(rules.achievements, achieved),
-                                  rules.achievements, rules.tables, rules.arena);
+        const AchievedSet have(rules.achievements, achieved);
+        return check_achievements(when, sablewick::condition::Snapshot(state), have, rules.achievements, rules.tables,
+                                  rules.arena);
     }
     std::vector<std::int32_t> at(Opportunity when) { return ids(found(when)); }
 };
