@@ -24,15 +24,16 @@
 #include "json_config.hpp"
 #include "seeded_random.hpp"
 #include "session_size.hpp"
+#include "sablewick/base/random.hpp"
 #include "sablewick/condition/cache.hpp"
-#include "sablewick/condition/evaluator.hpp"
 #include "sablewick/condition/parser.hpp"
 #include "sablewick/condition/tokenizer.hpp"
-#include "sablewick/condition/whitespace.hpp"
 #include "sablewick/property/state.hpp"
-#include "sablewick/random.hpp"
 #include "sablewick/simulator/engine.hpp"
 #include "sablewick/simulator/session.hpp"
+#include "sablewick/testing/condition_checks.hpp"
+#include "sablewick/testing/evaluator.hpp"
+#include "sablewick/utf8/utf8.hpp"
 
 namespace {
 
@@ -75,7 +76,7 @@ void collect_conditions(Fixture& f) {
     }
     for (const auto& [id, a] : f.engine.achievements) all.push_back(&a.condition);
     for (const condition::ConditionText* c : all) {
-        const std::string_view trimmed = condition::trim(c->text());
+        const std::string_view trimmed = utf8::trim(c->text());
         if (trimmed.empty()) continue;
         auto tokens = condition::tokenize(trimmed);
         if (!tokens) continue;
@@ -152,7 +153,9 @@ void BM_ConditionCheckHandle(benchmark::State& st) {
     AllocScope allocs;
     for (auto _ : st) {
         const auto& state = f.states[s++ % f.states.size()];
-        for (std::size_t i = 0; i < count; ++i) held += f.handles[i]->check(state) == condition::Outcome::True;
+        for (std::size_t i = 0; i < count; ++i) {
+            held += condition::check(*f.handles[i], state) == condition::Outcome::True;
+        }
     }
     benchmark::DoNotOptimize(held);
     st.counters["allocs/check"] = benchmark::Counter(
@@ -167,7 +170,7 @@ void BM_ConditionCheckAtAge(benchmark::State& st) {
     const auto& state = f.states[static_cast<std::size_t>(st.range(0))];
     std::size_t held = 0;
     for (auto _ : st) {
-        for (const auto* h : f.handles) held += h->check(state) == condition::Outcome::True;
+        for (const auto* h : f.handles) held += condition::check(*h, state) == condition::Outcome::True;
     }
     benchmark::DoNotOptimize(held);
     st.counters["AGE"] = state.AGE;
@@ -471,7 +474,7 @@ int main(int argc, char** argv) {
     make_choices(*fixture);
     // Every text resolved beforehand, as in a process that has run a while:
     // the first check of each text parses it, once per process.
-    for (const auto* c : fixture->all) (void)c->check(fixture->states[0]);
+    for (const auto* c : fixture->all) (void)condition::check(*c, fixture->states[0]);
     if (lives_to_profile > 0) return profile_lives(*fixture, lives_to_profile);
 
     std::printf("configuration: %zu talents, %zu events, %zu ages, %zu achievements; %zu conditions that parse\n",

@@ -33,7 +33,6 @@
 
 #include "json_config.hpp"
 #include "seeded_random.hpp"
-#include "sablewick/random.hpp"
 #include "sablewick/simulator/engine.hpp"
 
 namespace {

@@ -22,13 +22,14 @@
 #include "fuzz_check.hpp"
 #include "sablewick/condition/cache.hpp"
 #include "sablewick/condition/compiled.hpp"
-#include "sablewick/condition/table.hpp"
 #include "sablewick/condition/condition_text.hpp"
-#include "sablewick/condition/evaluator.hpp"
+#include "sablewick/testing/condition_checks.hpp"
+#include "sablewick/testing/evaluator.hpp"
 #include "sablewick/condition/parser.hpp"
+#include "sablewick/condition/table.hpp"
 #include "sablewick/condition/tokenizer.hpp"
-#include "sablewick/condition/whitespace.hpp"
 #include "sablewick/property/state.hpp"
+#include "sablewick/utf8/utf8.hpp"
 
 namespace {
 
@@ -112,7 +113,7 @@ bool bound_answer(std::string_view text, const PropertyState& state, const sable
 // The road without the cache.
 sablewick::Result<bool> uncached(std::string_view text, const PropertyState& state) {
     if (text.empty()) return true;
-    const std::string_view trimmed = condition::trim(text);
+    const std::string_view trimmed = sablewick::utf8::trim(text);
     if (trimmed.empty()) return std::unexpected(sablewick::SablewickError::invalid_condition("Empty condition"));
     auto tokens = condition::tokenize(trimmed);
     if (!tokens) return std::unexpected(tokens.error());
@@ -158,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The record's handle gives the same answer.
     const condition::ConditionText record{std::string(text)};
-    const condition::Outcome outcome = record.check(state);
+    const condition::Outcome outcome = check(record, state);
     if (!expected) {
         FUZZ_EXPECT(outcome == condition::Outcome::Invalid);
     } else {

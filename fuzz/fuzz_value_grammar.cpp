@@ -19,7 +19,8 @@
 
 #include "fuzz_check.hpp"
 #include "sablewick/condition/value_parser.hpp"
-#include "sablewick/condition/whitespace.hpp"
+#include "sablewick/testing/value.hpp"
+#include "sablewick/utf8/utf8.hpp"
 
 namespace {
 
@@ -149,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_EXPECT(got_float.has_value() == want_float.has_value());
     if (got_float) FUZZ_EXPECT(same_double(*got_float, *want_float));
 
-    const std::string_view v = condition::trim(text);
+    const std::string_view v = sablewick::utf8::trim(text);
     FUZZ_EXPECT(v == reference_trim(text));
 
     const auto value = condition::parse_value(text);

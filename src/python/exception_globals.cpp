@@ -8,7 +8,7 @@
 // thread, just when memory ran out, would do that. Defined here, they keep
 // the library's archive member out of the link (a duplicate would fail it),
 // and the state is laid out with the thread like every thread_local of the
-// module (runtime/thread_slot.hpp).
+// module (process/thread_slot.hpp).
 
 #if defined(__arm__)
 #error "the ARM EABI unwinder keeps a third field in this state"

@@ -9,7 +9,7 @@
 #include "python/config/store.hpp"
 #include "python/module_state.hpp"
 #include "python/simulate/completer.hpp"
-#include "sablewick/runtime/lifecycle.hpp"
+#include "sablewick/process/lifecycle.hpp"
 
 namespace sablewick::py {
 
@@ -63,15 +63,15 @@ int add_function(PyObject* module, PyMethodDef& definition) {
     return add_member(module, definition.ml_name, PyCFunction_NewEx(&definition, module, module_name.get()));
 }
 
-// The module's steps of the process lifecycle, which runtime/lifecycle.hpp
+// The module's steps of the process lifecycle, which process/lifecycle.hpp
 // lists with the engine's, in their order.
 bool install_lifecycle() {
-    using runtime::lifecycle::ForkHandlers;
-    using runtime::lifecycle::ForkStep;
+    using process::lifecycle::ForkHandlers;
+    using process::lifecycle::ForkStep;
     static constexpr ForkHandlers kStore{.child = &config::ConfigStore::forget_readers_after_fork};
     static constexpr ForkHandlers kCompletions{.child = &simulate::completer::reset_after_fork};
-    runtime::lifecycle::install(ForkStep::kConfigStore, kStore);
-    runtime::lifecycle::install(ForkStep::kCompletions, kCompletions);
+    process::lifecycle::install(ForkStep::kConfigStore, kStore);
+    process::lifecycle::install(ForkStep::kCompletions, kCompletions);
     return simulate::completer::register_exit_hook();
 }
 

@@ -7,6 +7,7 @@
 namespace engine_test {
 namespace {
 
+using achievement::AchievedSet;
 using achievement::checker::check_achievements;
 using config::Opportunity;
 using property::PropertyState;
@@ -29,7 +30,9 @@ protected:
         engine.achievements = map;
         const CompiledRules& rules = engine.rules();
         state.bind_lists(rules.spaces);
-        return check_achievements(when, sablewick::condition::Snapshot(state), AchievedSet(rules, achieved), rules);
+        const AchievedSet have(rules.achievements, achieved);
+        return check_achievements(when, sablewick::condition::Snapshot(state), have, rules.achievements, rules.tables,
+                                  rules.arena);
     }
     std::vector<std::int32_t> at(Opportunity when) { return ids(found(when)); }
 };

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "alloc_counter.hpp"
-#include "sablewick/runtime/pool.hpp"
-#include "sablewick/runtime/shared_lock.hpp"
+#include "sablewick/process/shared_lock.hpp"
 #include "sablewick/runtime/handover_queue.hpp"
+#include "sablewick/runtime/pool.hpp"
 
 namespace {
 
@@ -254,7 +254,7 @@ TEST(AsyncPool, AThrowingJobDoesNotEndItsThread) {
 // reads what it stored.
 TEST(AsyncPool, AQueuedJobWaitsForAWaitingWriterAndReadsWhatItStored) {
     pool::ThreadPool& threads = leaked_pool(1, 10s, 1);
-    sablewick::runtime::WriterFirstLock lock;
+    sablewick::process::WriterFirstLock lock;
     int stored = 1;  // guarded by `lock`
     Gate running;
     std::atomic<int> seen{0};

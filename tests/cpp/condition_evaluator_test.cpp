@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "sablewick/base/random.hpp"
 #include "sablewick/condition/ast.hpp"
 #include "sablewick/condition/compiled.hpp"
+#include "sablewick/testing/evaluator.hpp"
 #include "sablewick/condition/table.hpp"
-#include "sablewick/condition/evaluator.hpp"
 #include "sablewick/property/state.hpp"
-#include "sablewick/random.hpp"
-#include "sablewick/simulator/result.hpp"
+#include "sablewick/result/records.hpp"
 
 #include <functional>
 

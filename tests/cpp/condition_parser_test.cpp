@@ -11,6 +11,7 @@
 #include "sablewick/condition/token.hpp"
 #include "sablewick/condition/tokenizer.hpp"
 #include "sablewick/condition/value_parser.hpp"
+#include "sablewick/testing/value.hpp"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "sablewick/condition/token.hpp"
 #include "sablewick/condition/tokenizer.hpp"
-#include "sablewick/condition/whitespace.hpp"
+#include "sablewick/utf8/utf8.hpp"
 
 namespace {
 
@@ -65,7 +65,7 @@ struct TrimCase {
 
 class Trim : public ::testing::TestWithParam<TrimCase> {};
 
-TEST_P(Trim, RemovesWhiteSpaceAtBothEnds) { EXPECT_EQ(sablewick::condition::trim(GetParam().text), GetParam().want); }
+TEST_P(Trim, RemovesWhiteSpaceAtBothEnds) { EXPECT_EQ(sablewick::utf8::trim(GetParam().text), GetParam().want); }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Trim,

@@ -1,5 +1,6 @@
 #include "engine_fixture.hpp"
 #include "sablewick/property/state.hpp"
+#include "sablewick/testing/engine_steps.hpp"
 
 namespace engine_test {
 namespace {
@@ -13,7 +14,7 @@ protected:
     ScriptedRandom random;
     std::vector<YearEntry> lines;
 
-    void run(std::int32_t id) { engine.process_event_chain(state, id, lines, random); }
+    void run(std::int32_t id) { process_event_chain(engine, state, id, lines, random); }
     EventConfig& event(std::int32_t id, std::string text, std::optional<std::string> post = {}) {
         return engine.events[id] = make_event(id, std::move(text), std::move(post));
     }
@@ -96,7 +97,7 @@ TEST_F(EventChain, UnknownEventDoesNothing) {
     EXPECT_TRUE(state.EVT.empty());
 
     SimulationEngine empty;
-    empty.process_event_chain(state, 1, lines, random);
+    process_event_chain(empty, state, 1, lines, random);
     EXPECT_TRUE(lines.empty());
     EXPECT_TRUE(state.EVT.empty());
 }

@@ -3,6 +3,7 @@
 
 #include "engine_fixture.hpp"
 #include "sablewick/property/state.hpp"
+#include "sablewick/testing/engine_steps.hpp"
 
 namespace engine_test {
 namespace {
@@ -37,7 +38,7 @@ TEST_P(EventDrawWeights, ChoosesByRemainder) {
     if (c.r) random.push(ScriptedRandom::unit(*c.r));
     auto state = fresh_state();
 
-    EXPECT_EQ(engine.draw_event(list, state, random), c.expected);
+    EXPECT_EQ(draw_event(engine, list, state, random), c.expected);
     EXPECT_EQ(random.used(), c.random_used);
 }
 
@@ -84,7 +85,7 @@ TEST_P(EventDrawFilters, KeepsOrSkips) {
     ScriptedRandom random{ScriptedRandom::unit(0.0)};
     auto state = fresh_state();  // CHR 0
 
-    auto drawn = engine.draw_event({{1, 1.0}, {2, 1.0}}, state, random);
+    auto drawn = draw_event(engine, {{1, 1.0}, {2, 1.0}}, state, random);
     EXPECT_EQ(drawn, c.kept ? 1 : 2);
 }
 
@@ -110,9 +111,9 @@ TEST(EventDraw, NoCandidateUsesNoRandom) {
     auto state = fresh_state();
 
     // Unknown ids, no_random events, and an empty event map draw nothing.
-    EXPECT_EQ(engine.draw_event({{1, 1.0}, {99, 1.0}}, state, random), std::nullopt);
+    EXPECT_EQ(draw_event(engine, {{1, 1.0}, {99, 1.0}}, state, random), std::nullopt);
     SimulationEngine empty;
-    EXPECT_EQ(empty.draw_event({{1, 1.0}}, state, random), std::nullopt);
+    EXPECT_EQ(draw_event(empty, {{1, 1.0}}, state, random), std::nullopt);
     EXPECT_EQ(random.used(), 0);
 }
 

@@ -1,5 +1,6 @@
 #include "engine_fixture.hpp"
 #include "sablewick/property/state.hpp"
+#include "sablewick/testing/engine_steps.hpp"
 
 namespace engine_test {
 namespace {
@@ -15,7 +16,7 @@ protected:
     PropertyState state_with(std::vector<std::int32_t> tlt, StringMap<std::int32_t> props = {}) {
         return PropertyState(tlt, props, nullptr);
     }
-    std::size_t pass(PropertyState& state) { return engine.do_talents(state, counts, random).size(); }
+    std::size_t pass(PropertyState& state) { return do_talents(engine, state, counts, random).size(); }
 };
 
 struct CountCase {
@@ -34,10 +35,10 @@ TEST_P(TalentTriggerCounts, DuplicateIdSeesTheRaisedCount) {
     std::vector<std::size_t> lines;
     for (std::size_t call = 0; call < c.lines_per_call.size(); ++call) lines.push_back(pass(state));
     EXPECT_EQ(lines, c.lines_per_call);
-    EXPECT_EQ(counts.get(7), c.final_count);
+    EXPECT_EQ(trigger_count(engine, counts, 7), c.final_count);
     EXPECT_EQ(state.CHR, c.final_count);
     if (c.final_count == 0) {
-        EXPECT_EQ(counts.size(), 0u);
+        EXPECT_EQ(fired_talents(engine, counts), 0u);
     }
 }
 
@@ -51,10 +52,10 @@ TEST_F(TalentPass, ConditionsSeeTheStateBeforeThePass) {
     engine.talents[1] = with_effect(make_talent(1, "", 5), {.CHR = 1});
     engine.talents[2] = with_condition(make_talent(2), "CHR>5");
     auto state = state_with({1, 2}, {{"CHR", 5}});
-    auto first = engine.do_talents(state, counts, random);
+    auto first = do_talents(engine, state, counts, random);
     EXPECT_EQ(texts(first), std::vector<std::string>{"line 1"});
     EXPECT_EQ(state.CHR, 6);
-    auto second = engine.do_talents(state, counts, random);
+    auto second = do_talents(engine, state, counts, random);
     EXPECT_EQ(texts(second), (std::vector<std::string>{"line 1", "line 2"}));
 }
 
@@ -66,21 +67,21 @@ TEST_F(TalentPass, LinesComeInHeldOrderWithTheTalentsFields) {
     }
     engine.talents[40] = make_talent(40);       // not held
     auto state = state_with({20, 99, 10, 30});  // 99 has no record
-    auto lines = engine.do_talents(state, counts, random);
+    auto lines = do_talents(engine, state, counts, random);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(texts(lines), (std::vector<std::string>{"line 20", "line 10", "line 30"}));
     EXPECT_EQ(lines[0].kind, "TLT");
     EXPECT_EQ(lines[0].name, "talent 20");
     EXPECT_EQ(lines[0].grade, 2);
-    EXPECT_EQ(counts.get(99), 0);
+    EXPECT_EQ(trigger_count(engine, counts, 99), 0);
 }
 
 TEST_F(TalentPass, ConditionThatDoesNotParseNeverFires) {
     engine.talents[1] = with_condition(make_talent(1), "CHR > 5");
     engine.talents[2] = with_condition(make_talent(2), "");
     auto state = state_with({1, 2}, {{"CHR", 9}});
-    EXPECT_EQ(texts(engine.do_talents(state, counts, random)), std::vector<std::string>{"line 2"});
-    EXPECT_EQ(counts.get(1), 0);
+    EXPECT_EQ(texts(do_talents(engine, state, counts, random)), std::vector<std::string>{"line 2"});
+    EXPECT_EQ(trigger_count(engine, counts, 1), 0);
 }
 
 TEST_F(TalentPass, ZeroEffectLeavesRangesUntouched) {
@@ -108,7 +109,7 @@ TEST_F(TalentPass, EmptyMapOrListTouchesNothing) {
     engine.talents[1] = make_talent(1);
     auto none = state_with({});
     EXPECT_EQ(pass(none), 0u);
-    EXPECT_EQ(counts.size(), 0u);
+    EXPECT_EQ(fired_talents(engine, counts), 0u);
 }
 
 struct DeltaCase {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "forked_child.hpp"
-#include "sablewick/containers.hpp"
+#include "sablewick/base/containers.hpp"
 #include "sablewick/hashing/flat_id_set.hpp"
 #include "sablewick/hashing/keyed_hash.hpp"
 #include "sablewick/hashing/siphash.hpp"

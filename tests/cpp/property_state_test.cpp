@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "sablewick/base/random.hpp"
 #include "sablewick/property/state.hpp"
-#include "sablewick/random.hpp"
-#include "sablewick/simulator/result.hpp"
+#include "sablewick/result/records.hpp"
 
 namespace {
 

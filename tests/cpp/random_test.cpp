@@ -5,7 +5,7 @@
 #include <set>
 
 #include "forked_child.hpp"
-#include "sablewick/random.hpp"
+#include "sablewick/base/random.hpp"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "sablewick/base/random.hpp"
 #include "sablewick/config/records.hpp"
-#include "sablewick/random.hpp"
 #include "sablewick/simulator/engine.hpp"
 
 namespace engine_test {

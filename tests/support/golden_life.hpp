@@ -23,9 +23,14 @@
 
 #include <nlohmann/json.hpp>
 
+// bench/against builds this against older trees too, whose random source
+// sat at the top of src/sablewick.
+#if __has_include("sablewick/base/random.hpp")
+#include "sablewick/base/random.hpp"
+#else
 #include "sablewick/random.hpp"
+#endif
 #include "sablewick/simulator/engine.hpp"
-#include "sablewick/simulator/result.hpp"
 
 namespace sablewick::golden {
 

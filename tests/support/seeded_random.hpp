@@ -6,7 +6,13 @@
 #include <cstdint>
 #include <random>
 
+// bench/against builds this against older trees too, whose random source
+// sat at the top of src/sablewick.
+#if __has_include("sablewick/base/random.hpp")
+#include "sablewick/base/random.hpp"
+#else
 #include "sablewick/random.hpp"
+#endif
 
 namespace sablewick::bench {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sablewick/containers.hpp"
+#include "sablewick/base/containers.hpp"
 
 namespace sablewick::py::capi {
 

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "sablewick/containers.hpp"
+#include "sablewick/base/containers.hpp"
 
 namespace sablewick::py::config {
 

@@ -11,7 +11,7 @@
 #include "python/config/loaders.hpp"
 #include "python/module.hpp"
 #include "python/module_state.hpp"
-#include "sablewick/error.hpp"
+#include "sablewick/base/error.hpp"
 
 namespace sablewick::py::config {
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "python/config/condition_texts.hpp"
+#include "sablewick/base/containers.hpp"
 #include "sablewick/config/records.hpp"
-#include "sablewick/containers.hpp"
 #include "sablewick/simulator/session.hpp"
 
 namespace sablewick::py::config {

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <memory>
 
-#include "sablewick/runtime/shared_lock.hpp"
+#include "sablewick/process/shared_lock.hpp"
 
 #include "sablewick/simulator/engine.hpp"
 #include "sablewick/simulator/session.hpp"
@@ -20,7 +20,7 @@ struct CachedConfig {
 // nor freed (it lives until the process ends); a reload swaps the
 // configuration inside it under the write lock.
 struct ConfigCell {
-    runtime::WriterFirstLock lock;
+    process::WriterFirstLock lock;
     CachedConfig config;
 };
 
@@ -32,7 +32,7 @@ public:
     ConfigCell* cell() const noexcept { return cell_.load(std::memory_order_acquire); }
     // Sets the store, or replaces the configuration in place under the write lock.
     void store(CachedConfig&& config);
-    // The store's fork step (runtime/lifecycle.hpp), in a forked child:
+    // The store's fork step (process/lifecycle.hpp), in a forked child:
     // readers that held the lock in the parent (pool threads) do not exist
     // there, so the lock starts over unlocked. Only readers can hold it while
     // the forking thread has the interpreter lock.

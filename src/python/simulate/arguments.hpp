@@ -8,8 +8,8 @@
 #include <optional>
 #include <vector>
 
-#include "sablewick/containers.hpp"
-#include "sablewick/simulator/result.hpp"
+#include "sablewick/base/containers.hpp"
+#include "sablewick/result/records.hpp"
 
 namespace sablewick::py::simulate {
 

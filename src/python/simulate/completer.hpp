@@ -70,7 +70,7 @@ struct Outcome {
 // False with the exception set.
 bool prepare();
 
-// The completer's steps of the process lifecycle (runtime/lifecycle.hpp),
+// The completer's steps of the process lifecycle (process/lifecycle.hpp),
 // taken once, at the module's first import.
 // The fork step, in the child: the completion thread is gone, so its queue
 // and exit gate are abandoned for fresh ones.

@@ -3,19 +3,20 @@
 
 #include <vector>
 
-#include "sablewick/config/records.hpp"
-#include "sablewick/simulator/engine.hpp"
-#include "sablewick/simulator/result.hpp"
+#include <span>
 
-namespace sablewick::property {
-class PropertyState;
-}
+#include "sablewick/achievement/rules.hpp"
+#include "sablewick/condition/compiled.hpp"
+#include "sablewick/condition/table.hpp"
+#include "sablewick/config/records.hpp"
+#include "sablewick/result/records.hpp"
 
 namespace sablewick::achievement::checker {
 
 // Every record whose opportunity is `opportunity`, whose own id is not in
 // `achieved` and whose condition holds (a condition that does not parse
-// never holds), in the achievement map's order. Changes nothing; allocates
+// never holds), in the achievement map's order. The conditions are
+// `tables` entries over `arena` (the compiled rules'). Changes nothing; allocates
 // only on a find.
 //
 // `changed`: what the state changed since the last check of the same
@@ -24,8 +25,9 @@ namespace sablewick::achievement::checker {
 // (or it would be achieved now), so it is not asked again.
 std::vector<simulator::AchievementInfo> check_achievements(config::Opportunity opportunity,
                                                            const condition::Snapshot& state,
-                                                           const simulator::AchievedSet& achieved,
-                                                           const simulator::CompiledRules& rules,
+                                                           const AchievedSet& achieved, const AchievementRules& rules,
+                                                           std::span<const condition::TableCondition> tables,
+                                                           const condition::TestArena& arena,
                                                            std::uint32_t changed = condition::Snapshot::kEverything);
 
 }  // namespace sablewick::achievement::checker

@@ -13,10 +13,10 @@
 #include "sablewick/condition/ast.hpp"
 #include "sablewick/condition/parser.hpp"
 #include "sablewick/condition/tokenizer.hpp"
-#include "sablewick/condition/whitespace.hpp"
 #include "sablewick/hashing/keyed_hash.hpp"
-#include "sablewick/runtime/lifecycle.hpp"
-#include "sablewick/runtime/shared_lock.hpp"
+#include "sablewick/process/lifecycle.hpp"
+#include "sablewick/process/shared_lock.hpp"
+#include "sablewick/utf8/utf8.hpp"
 
 namespace sablewick::condition::cache {
 
@@ -35,9 +35,11 @@ struct Slot {
 
 struct ConditionCache {
     ConditionCache() { map.reserve(kInitialSlots); }
-    runtime::SharedLock mutex;
+    process::SharedLock mutex;
     std::unordered_map<std::string_view, Slot, hashing::StringHash, std::equal_to<>> map;
-    std::vector<Handle> kept;  // check_condition's texts
+    // Texts the tests' one-off checks keep (testing::keep_for_good): under
+    // this lock, whose fork step covers them.
+    std::unordered_map<const Entry*, Handle> kept;
 };
 
 std::atomic<ConditionCache*> g_created{nullptr};
@@ -62,7 +64,7 @@ void fresh_lock_in_child() {
     if (ConditionCache* c = g_created.load(std::memory_order_acquire)) c->mutex.reset_after_fork();
     locked_for_fork = nullptr;
 }
-constexpr runtime::lifecycle::ForkHandlers kForkStep{&lock_before_fork, &unlock_in_parent, &fresh_lock_in_child};
+constexpr process::lifecycle::ForkHandlers kForkStep{&lock_before_fork, &unlock_in_parent, &fresh_lock_in_child};
 
 // Heap-allocated and never destroyed: simulations on background threads may
 // still use it while the process exits, and entries held by objects that
@@ -70,7 +72,7 @@ constexpr runtime::lifecycle::ForkHandlers kForkStep{&lock_before_fork, &unlock_
 ConditionCache& CONDITION_CACHE() {
     static ConditionCache* cache = [] {
         auto* c = new ConditionCache;
-        runtime::lifecycle::install(runtime::lifecycle::ForkStep::kConditionCache, kForkStep);
+        process::lifecycle::install(process::lifecycle::ForkStep::kConditionCache, kForkStep);
         g_created.store(c, std::memory_order_release);
         return c;
     }();
@@ -87,7 +89,7 @@ Handle alive(const ConditionCache& cache, std::string_view text) {
 // the exact road, which either parses it too or gives the failure's message.
 Result<CompiledCondition> build(std::string_view condition) {
     g_parses.fetch_add(1, std::memory_order_relaxed);
-    const std::string_view trimmed = trim(condition);
+    const std::string_view trimmed = utf8::trim(condition);
     if (trimmed.empty()) return std::unexpected(SablewickError::invalid_condition("Empty condition"));
     if (auto compiled = CompiledCondition::compile_text(trimmed)) return std::move(*compiled);
     auto tokens = tokenize(trimmed);
@@ -150,14 +152,6 @@ Handle intern(std::string_view text) {
     return found ? found : made;
 }
 
-void keep_for_good(const Handle& entry) {
-    ConditionCache& cache = CONDITION_CACHE();
-    std::unique_lock lock(cache.mutex);
-    if (entry->kept_) return;
-    cache.kept.push_back(entry);
-    entry->kept_ = true;
-}
-
 Result<std::shared_ptr<const CompiledCondition>> resolve(std::string_view condition) {
     Handle entry = intern(condition);
     const Result<CompiledCondition>& parsed = entry->parsed();
@@ -165,15 +159,8 @@ Result<std::shared_ptr<const CompiledCondition>> resolve(std::string_view condit
     return std::shared_ptr<const CompiledCondition>(std::move(entry), &*parsed);
 }
 
-Result<bool> check_condition(std::string_view condition, const property::PropertyState& state) {
-    if (condition.empty()) return true;
-    Handle entry = intern(condition);
-    const Result<CompiledCondition>& parsed = entry->parsed();
-    if (!parsed) return std::unexpected(parsed.error());
-    keep_for_good(entry);
-    return parsed->evaluate(state);
-}
-
+// Probes for tests, declared in testing/condition_checks.hpp: they read the
+// cache's own state, which nothing outside this file sees.
 namespace testing {
 
 bool exists() noexcept { return g_created.load(std::memory_order_acquire) != nullptr; }
@@ -197,6 +184,12 @@ bool contains(std::string_view condition) {
 }
 
 std::size_t parses() noexcept { return g_parses.load(std::memory_order_relaxed); }
+
+void keep_for_good(const Handle& entry) {
+    ConditionCache& cache = CONDITION_CACHE();
+    std::unique_lock lock(cache.mutex);
+    cache.kept.try_emplace(entry.get(), entry);
+}
 
 }  // namespace testing
 

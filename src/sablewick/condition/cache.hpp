@@ -12,12 +12,8 @@
 #include <string_view>
 #include <utility>
 
+#include "sablewick/base/error.hpp"
 #include "sablewick/condition/compiled.hpp"
-#include "sablewick/error.hpp"
-
-namespace sablewick::property {
-class PropertyState;
-}
 
 namespace sablewick::condition::cache {
 
@@ -43,10 +39,8 @@ public:
     }
 
 private:
-    friend void keep_for_good(const std::shared_ptr<const Entry>& entry);
     std::string text_;
     mutable std::atomic<const Result<CompiledCondition>*> parsed_{nullptr};
-    mutable bool kept_ = false;  // by check_condition; guarded by the cache's lock
 };
 
 // Shared ownership of an entry: the cache keeps no entry alive by itself.
@@ -59,23 +53,5 @@ Handle intern(std::string_view text);
 // The cache's compiled form of a text, or its failure; the program stays
 // valid while the returned pointer (or another holder of the text) lives.
 Result<std::shared_ptr<const CompiledCondition>> resolve(std::string_view condition);
-
-// A one-off check, for tests and fuzzers (configurations hold their texts
-// through ConditionText instead): true for the empty text without touching
-// (or creating) the cache, else the cached answer of the text. A text that
-// parses is kept for the life of the process; a failure is returned and
-// kept only while something else holds the text.
-Result<bool> check_condition(std::string_view condition, const property::PropertyState& state);
-
-// Test hooks.
-namespace testing {
-bool exists() noexcept;
-// Texts held.
-std::size_t size();
-// Whether the cache holds the text with its parsed program.
-bool contains(std::string_view condition);
-// Texts parsed since the process started.
-std::size_t parses() noexcept;
-}  // namespace testing
 
 }  // namespace sablewick::condition::cache

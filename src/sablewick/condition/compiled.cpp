@@ -6,8 +6,8 @@
 #include <limits>
 
 #include "sablewick/condition/parser.hpp"
-#include "sablewick/condition/whitespace.hpp"
-#include "sablewick/runtime/thread_slot.hpp"
+#include "sablewick/process/thread_slot.hpp"
+#include "sablewick/utf8/utf8.hpp"
 
 namespace sablewick::condition {
 
@@ -412,7 +412,7 @@ std::uint32_t reads(const TestArena& arena, std::uint32_t start) {
         std::vector<std::uint32_t> stamp;
         std::uint32_t call = 0;
     };
-    auto& [reached, stamp, call] = runtime::ThreadSlot<Scratch>::get();
+    auto& [reached, stamp, call] = process::ThreadSlot<Scratch>::get();
     if (stamp.size() < arena.tests.size()) stamp.resize(arena.tests.size(), 0);
     if (++call == 0) {
         std::fill(stamp.begin(), stamp.end(), 0);
@@ -530,7 +530,7 @@ std::uint32_t CompiledCondition::bind(const property::IdSpaces& spaces, TestAren
     struct Scratch {
         std::vector<std::int32_t> bits, foreign;
     };
-    auto& [bits, foreign] = runtime::ThreadSlot<Scratch>::get();
+    auto& [bits, foreign] = process::ThreadSlot<Scratch>::get();
 
     for (const Test& source : tests_) {
         Test t = source;

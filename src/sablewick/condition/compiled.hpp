@@ -31,8 +31,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sablewick/base/error.hpp"
 #include "sablewick/condition/ast.hpp"
-#include "sablewick/error.hpp"
 #include "sablewick/property/state.hpp"
 
 namespace sablewick::condition {

@@ -37,11 +37,4 @@ const CompiledCondition* ConditionText::compiled() const {
     return resolved == &kInvalid ? nullptr : static_cast<const CompiledCondition*>(resolved);
 }
 
-Outcome ConditionText::check(const property::PropertyState& state) const {
-    if (!entry_) return Outcome::True;
-    const CompiledCondition* program = compiled();
-    if (!program) return Outcome::Invalid;
-    return program->evaluate(state) ? Outcome::True : Outcome::False;
-}
-
 }  // namespace sablewick::condition

@@ -11,18 +11,12 @@
 #include <string_view>
 #include <utility>
 
-namespace sablewick::property {
-class PropertyState;
-}
-
 namespace sablewick::condition {
 
 class CompiledCondition;
 namespace cache {
 class Entry;
 }
-
-enum class Outcome : std::uint8_t { False, True, Invalid };
 
 class ConditionText {
 public:
@@ -44,10 +38,6 @@ public:
 
     const std::string& text() const noexcept;
     bool empty() const noexcept { return !entry_; }
-
-    // True, False, or Invalid when the text does not tokenize or parse.
-    // Same answer as condition::cache::check_condition on text().
-    Outcome check(const property::PropertyState& state) const;
 
     // The compiled form of a non-empty text, valid while this record or
     // another holder of the text lives; null when the text does not parse.

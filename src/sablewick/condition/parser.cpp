@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "sablewick/condition/value_parser.hpp"
-#include "sablewick/condition/whitespace.hpp"
+#include "sablewick/utf8/utf8.hpp"
 
 namespace sablewick::condition::parser {
 
@@ -99,7 +99,7 @@ LeafError split_leaf(std::string_view text, LeafSpec& out, std::vector<std::int3
         const std::size_t at = first[k];
         if (at == kNone) continue;
         const Sign& sign = kSigns[k];
-        out.property = trim(text.substr(0, at));
+        out.property = utf8::trim(text.substr(0, at));
         out.op = sign.op;
         if (!classify_value(text.substr(at + sign.text.size()), out.value, ids)) return LeafError::InvalidArray;
         return LeafError::None;

@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "sablewick/base/error.hpp"
 #include "sablewick/condition/ast.hpp"
 #include "sablewick/condition/token.hpp"
 #include "sablewick/condition/value_parser.hpp"
-#include "sablewick/error.hpp"
 
 namespace sablewick::condition::parser {
 

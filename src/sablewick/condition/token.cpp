@@ -1,6 +1,6 @@
 #include "sablewick/condition/token.hpp"
 
-#include "sablewick/debug_text.hpp"
+#include "sablewick/base/debug_text.hpp"
 
 namespace sablewick::condition {
 

@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sablewick/base/error.hpp"
 #include "sablewick/condition/token.hpp"
-#include "sablewick/error.hpp"
 
 namespace sablewick::condition {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "sablewick/condition/whitespace.hpp"
+#include "sablewick/utf8/utf8.hpp"
 
 namespace sablewick::condition {
 
@@ -126,14 +126,14 @@ std::optional<double> parse_float(std::string_view text) noexcept {
 
 bool classify_value(std::string_view text, ValueSpec& out, std::vector<std::int32_t>& ids) {
     using Kind = ast::ConditionValue::Kind;
-    const std::string_view v = trim(text);
+    const std::string_view v = utf8::trim(text);
     out.text = v;
     if (!v.empty() && v.front() == '[' && v.back() == ']') {
         std::string_view inner = v.substr(1, v.size() - 2);
         ids.reserve(ids.size() + static_cast<std::size_t>(std::count(inner.begin(), inner.end(), ',')) + 1);
         for (;;) {
             const std::size_t comma = inner.find(',');
-            const std::optional<std::int32_t> id = parse_int(trim(inner.substr(0, comma)));
+            const std::optional<std::int32_t> id = parse_int(utf8::trim(inner.substr(0, comma)));
             if (!id) return false;
             ids.push_back(*id);
             if (comma == std::string_view::npos) break;
@@ -152,21 +152,6 @@ bool classify_value(std::string_view text, ValueSpec& out, std::vector<std::int3
         out.kind = Kind::Text;
     }
     return true;
-}
-
-Result<ast::ConditionValue> parse_value(std::string_view text) {
-    ValueSpec spec;
-    std::vector<std::int32_t> ids;
-    if (!classify_value(text, spec, ids)) {
-        return std::unexpected(SablewickError::invalid_condition("Invalid array: " + std::string(spec.text)));
-    }
-    switch (spec.kind) {
-        case ast::ConditionValue::Kind::Int: return ast::ConditionValue::Int(spec.n);
-        case ast::ConditionValue::Kind::Float: return ast::ConditionValue::Float(spec.f);
-        case ast::ConditionValue::Kind::Array: return ast::ConditionValue::Array(std::move(ids));
-        case ast::ConditionValue::Kind::Text: break;
-    }
-    return ast::ConditionValue::Text(std::string(spec.text));
 }
 
 }  // namespace sablewick::condition

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sablewick/base/error.hpp"
 #include "sablewick/condition/ast.hpp"
-#include "sablewick/error.hpp"
 
 namespace sablewick::condition {
 
@@ -20,12 +20,10 @@ std::optional<std::int32_t> parse_int(std::string_view text) noexcept;
 // the number's sign.
 std::optional<double> parse_float(std::string_view text) noexcept;
 
-// "[...]": Array (or "Invalid array: " + text); else Int, Float, or Text.
-Result<ast::ConditionValue> parse_value(std::string_view text);
-
-// What parse_value decides, without building the value: the kind, the
-// number, and for an Array its ids appended to `ids` (Text keeps the trimmed
-// text as a view). False for an invalid array.
+// What a value text is, without building the value: the kind, the number,
+// and for an Array its ids appended to `ids` (Text keeps the trimmed text as
+// a view). "[...]" is an Array; else Int, Float, or Text. False for an
+// invalid array.
 struct ValueSpec {
     ast::ConditionValue::Kind kind = ast::ConditionValue::Kind::Text;
     std::int32_t n = 0;

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "sablewick/condition/whitespace.hpp"
 #include "sablewick/config/records.hpp"
+#include "sablewick/utf8/utf8.hpp"
 
 namespace sablewick::config {
 
@@ -42,7 +42,7 @@ std::optional<Opportunity> classify_opportunity(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         std::size_t length;
-        const char32_t cp = condition::decode_utf8(text.substr(i), length);
+        const char32_t cp = utf8::decode_utf8(text.substr(i), length);
         i += length;
         if (cp < 0x80) {
             const char c = static_cast<char>(cp);

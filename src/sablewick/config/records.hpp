@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "sablewick/base/containers.hpp"
 #include "sablewick/condition/condition_text.hpp"
-#include "sablewick/containers.hpp"
 #include "sablewick/property/properties.hpp"
 
 namespace sablewick::config {

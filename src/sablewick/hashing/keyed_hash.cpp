@@ -6,7 +6,7 @@
 #include <cstring>
 #include <random>
 
-#include "sablewick/runtime/lifecycle.hpp"
+#include "sablewick/process/lifecycle.hpp"
 
 namespace sablewick::hashing {
 namespace {
@@ -46,7 +46,7 @@ struct ThreadSeed {
 
 HashKeys fresh_hash_keys() {
     thread_local ThreadSeed seed;
-    const unsigned generation = runtime::lifecycle::fork_generation();
+    const unsigned generation = process::lifecycle::fork_generation();
     if (!seed.seeded || seed.generation != generation) {
         seed.next = keys_from_os();
         seed.generation = generation;

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <bit>
 
+#include "sablewick/base/random.hpp"
+#include "sablewick/property/play_history.hpp"
 #include "sablewick/property/wrapping.hpp"
-#include "sablewick/random.hpp"
-#include "sablewick/simulator/result.hpp"
 
 namespace sablewick::property {
 
@@ -22,7 +22,7 @@ std::int32_t read_property(const StringMap<std::int32_t>& properties, std::strin
 }  // namespace
 
 PropertyState::PropertyState(const std::vector<std::int32_t>& talents, const StringMap<std::int32_t>& properties,
-                             const simulator::PlayHistory* history) {
+                             const PlayHistory* history) {
     TLT.reserve(std::max(kTalentReserve, talents.size()));
     TLT.assign(talents.begin(), talents.end());
     EVT.reserve(kEventReserve);

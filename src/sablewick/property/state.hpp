@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "sablewick/containers.hpp"
-#include "sablewick/dense_index.hpp"
+#include "sablewick/base/containers.hpp"
+#include "sablewick/base/dense_index.hpp"
 #include "sablewick/hashing/flat_id_set.hpp"
 #include "sablewick/property/code.hpp"
 #include "sablewick/property/properties.hpp"
@@ -19,11 +19,9 @@ namespace sablewick {
 class RandomSource;
 }
 
-namespace sablewick::simulator {
-struct PlayHistory;
-}
-
 namespace sablewick::property {
+
+struct PlayHistory;
 
 // The four id lists, in the order list tests name them.
 enum class ListKind : std::uint8_t { TLT, EVT, AEVT, ATLT };
@@ -82,7 +80,7 @@ public:
     // `properties` (0 when absent), the others at their start
     // (properties.hpp), history copied into AEVT/ATLT/TMS/CACHV.
     PropertyState(const std::vector<std::int32_t>& talents, const StringMap<std::int32_t>& properties,
-                  const simulator::PlayHistory* history);
+                  const PlayHistory* history);
 
     // Changes the state by property code (see the code table); codes outside
     // it are ignored. "RDM" draws its target from `random`.

@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "sablewick/debug_text.hpp"
-#include "sablewick/runtime/lifecycle.hpp"
+#include "sablewick/base/debug_text.hpp"
+#include "sablewick/process/lifecycle.hpp"
 
 namespace sablewick::runtime::pool {
 
@@ -210,7 +210,7 @@ void forget_pool_in_child() {
     creation_mutex.store(new std::mutex, std::memory_order_relaxed);
     the_pool.store(nullptr, std::memory_order_release);
 }
-constexpr lifecycle::ForkHandlers kForkStep{.child = &forget_pool_in_child};
+constexpr process::lifecycle::ForkHandlers kForkStep{.child = &forget_pool_in_child};
 
 }  // namespace
 
@@ -218,7 +218,7 @@ std::expected<ThreadPool*, std::string> process_pool(bool* created) {
     if (ThreadPool* pool = the_pool.load(std::memory_order_acquire)) return pool;
     std::lock_guard lock(*creation_mutex.load(std::memory_order_relaxed));
     if (ThreadPool* pool = the_pool.load(std::memory_order_acquire)) return pool;
-    lifecycle::install(lifecycle::ForkStep::kThreadPool, kForkStep);
+    process::lifecycle::install(process::lifecycle::ForkStep::kThreadPool, kForkStep);
     const std::size_t cpus = available_cpus();
     auto keep_alive = keep_alive_from(std::getenv(kWorkerThreadsVariable), cpus);
     if (!keep_alive) return std::unexpected(std::move(keep_alive.error()));

@@ -148,13 +148,13 @@ CompiledRules::CompiledRules(const SimulationEngine& engine) {
                 rule.small_filter = condition::shrink(tables[rule.filter]);
             }
         }
-        rule.branches_begin = static_cast<std::uint32_t>(branches.size());
+        rule.branches.begin = static_cast<std::uint32_t>(branches.size());
         if (record.branch) {
             for (const config::EventBranch& branch : *record.branch) {
                 branches.push_back({binder.bind(branch.condition, false), spaces.event(branch.event_id)});
             }
         }
-        rule.branches_end = static_cast<std::uint32_t>(branches.size());
+        rule.branches.end = static_cast<std::uint32_t>(branches.size());
         events.push_back(rule);
     }
 
@@ -172,14 +172,14 @@ CompiledRules::CompiledRules(const SimulationEngine& engine) {
     for (const auto& [age, found] : age_entries) {
         const config::AgeConfig& record = *found;
         AgeRule rule;
-        rule.grants_begin = static_cast<std::uint32_t>(grants.size());
+        rule.grants.begin = static_cast<std::uint32_t>(grants.size());
         if (record.talents) {
             for (std::int32_t id : *record.talents) grants.emplace_back(id, spaces.talent(id));
         }
-        rule.grants_end = static_cast<std::uint32_t>(grants.size());
-        rule.candidates_begin = static_cast<std::uint32_t>(candidates.size());
+        rule.grants.end = static_cast<std::uint32_t>(grants.size());
+        rule.candidates.begin = static_cast<std::uint32_t>(candidates.size());
         if (record.events) add_candidates(*record.events, candidates);
-        rule.candidates_end = static_cast<std::uint32_t>(candidates.size());
+        rule.candidates.end = static_cast<std::uint32_t>(candidates.size());
         add_at_age(rule, age);
         age_rules.push_back(rule);
     }
@@ -190,10 +190,11 @@ CompiledRules::CompiledRules(const SimulationEngine& engine) {
         if (!record.opportunity_kind) continue;
         const Check condition = binder.bind(record.condition, false);
         if (condition.start == Check::kNever) continue;
-        auto [group, added] = group_of.try_emplace(record.id, static_cast<std::uint32_t>(group_ids.size()));
-        if (added) group_ids.push_back(record.id);
+        auto [group, added] =
+            achievements.group_of.try_emplace(record.id, static_cast<std::uint32_t>(achievements.group_ids.size()));
+        if (added) achievements.group_ids.push_back(record.id);
         const std::uint32_t table = table_of(condition);
-        achievements[static_cast<std::size_t>(*record.opportunity_kind)].push_back(
+        achievements.by_opportunity[static_cast<std::size_t>(*record.opportunity_kind)].push_back(
             {&record, table, group->second, reads_of(condition), condition::gate_of(tables[table])});
     }
 }
@@ -213,11 +214,11 @@ std::uint32_t CompiledRules::table_of(Check check) {
 void CompiledRules::add_at_age(AgeRule& rule, std::int32_t age) {
     const condition::FixedValue fixed{static_cast<std::uint8_t>(property::Code::AGE), age};
     AtAgeCandidates& out = at_age;
-    rule.begin = static_cast<std::uint32_t>(out.weights.size());
-    rule.small_begin = static_cast<std::uint32_t>(out.small.size());
-    rule.full_begin = static_cast<std::uint32_t>(out.full.size());
-    rule.walked_begin = static_cast<std::uint32_t>(out.walked.size());
-    for (std::uint32_t c = rule.candidates_begin; c < rule.candidates_end; ++c) {
+    rule.at_age.begin = static_cast<std::uint32_t>(out.weights.size());
+    rule.small.begin = static_cast<std::uint32_t>(out.small.size());
+    rule.full.begin = static_cast<std::uint32_t>(out.full.size());
+    rule.walked.begin = static_cast<std::uint32_t>(out.walked.size());
+    for (std::uint32_t c = rule.candidates.begin; c < rule.candidates.end; ++c) {
         const Candidate& candidate = candidates[c];
         const EventRule& event = events[candidate.event];
         const std::uint32_t start = event.filter_start.start;
@@ -229,7 +230,7 @@ void CompiledRules::add_at_age(AgeRule& rule, std::int32_t age) {
                                                      ? condition::tabulate(arena, start, fixed)
                                                      : condition::fix_value(own, fixed);
         if (condition::never_holds(filter)) continue;
-        const auto position = static_cast<std::uint32_t>(out.weights.size() - rule.begin);
+        const auto position = static_cast<std::uint32_t>(out.weights.size() - rule.at_age.begin);
         out.weights.push_back(candidate.weight);
         out.events.push_back(candidate.event);
         const std::optional<condition::SmallCondition> small =
@@ -243,10 +244,10 @@ void CompiledRules::add_at_age(AgeRule& rule, std::int32_t age) {
             out.full_positions.push_back(position);
         }
     }
-    rule.end = static_cast<std::uint32_t>(out.weights.size());
-    rule.small_end = static_cast<std::uint32_t>(out.small.size());
-    rule.full_end = static_cast<std::uint32_t>(out.full.size());
-    rule.walked_end = static_cast<std::uint32_t>(out.walked.size());
+    rule.at_age.end = static_cast<std::uint32_t>(out.weights.size());
+    rule.small.end = static_cast<std::uint32_t>(out.small.size());
+    rule.full.end = static_cast<std::uint32_t>(out.full.size());
+    rule.walked.end = static_cast<std::uint32_t>(out.walked.size());
 }
 
 void CompiledRules::add_candidates(std::span<const std::pair<std::int32_t, double>> table,

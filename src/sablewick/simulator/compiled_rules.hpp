@@ -24,16 +24,29 @@
 #include <utility>
 #include <vector>
 
+#include "sablewick/achievement/rules.hpp"
+#include "sablewick/base/containers.hpp"
+#include "sablewick/base/dense_index.hpp"
 #include "sablewick/condition/compiled.hpp"
 #include "sablewick/condition/table.hpp"
 #include "sablewick/config/records.hpp"
-#include "sablewick/containers.hpp"
-#include "sablewick/dense_index.hpp"
 #include "sablewick/property/state.hpp"
 
 namespace sablewick::simulator {
 
 class SimulationEngine;
+
+// A run of one of CompiledRules' arrays: the entries from `begin` up to, not
+// including, `end`. Two indices, as cheap to carry as the pair they replace.
+struct IndexRange {
+    std::uint32_t begin = 0, end = 0;
+
+    std::uint32_t size() const noexcept { return end - begin; }
+    template <class T>
+    std::span<const T> of(const std::vector<T>& all) const noexcept {
+        return std::span<const T>(all).subspan(begin, size());
+    }
+};
 
 // A condition at its place of use: a bound program's start, or its answer.
 struct Check {
@@ -86,7 +99,7 @@ struct EventRule {
     Check filter_start;
     bool filter_reads_age = false;
     std::optional<condition::SmallCondition> small_filter;
-    std::uint32_t branches_begin = 0, branches_end = 0;
+    IndexRange branches;  // in CompiledRules::branches
 };
 
 struct BranchRule {
@@ -101,24 +114,17 @@ struct TalentRule {
 };
 
 struct AgeRule {
-    // Talents the age grants: (id, dense number or kNone).
-    std::uint32_t grants_begin = 0, grants_end = 0;
+    // Talents the age grants, in CompiledRules::grants: (id, dense number or
+    // kNone).
+    IndexRange grants;
     // The age's candidates, in CompiledRules::candidates, and those that can
-    // be kept while AGE is the age, in CompiledRules::at_age (weights and
-    // events from `begin`, then each group).
-    std::uint32_t candidates_begin = 0, candidates_end = 0;
-    std::uint32_t begin = 0, end = 0;
-    std::uint32_t small_begin = 0, small_end = 0;
-    std::uint32_t full_begin = 0, full_end = 0;
-    std::uint32_t walked_begin = 0, walked_end = 0;
-};
-
-struct AchievementRule {
-    const config::AchievementConfig* record = nullptr;
-    std::uint32_t condition = 0;  // in CompiledRules::tables
-    std::uint32_t group = 0;      // records sharing one own id share a group
-    std::uint32_t reads = 0;      // what the condition reads (Snapshot masks)
-    condition::Gate gate;         // holds wherever the condition does
+    // be kept while AGE is the age, in CompiledRules::at_age: `at_age` in its
+    // weights and events, then each group in its own array.
+    IndexRange candidates;
+    IndexRange at_age;
+    IndexRange small;
+    IndexRange full;
+    IndexRange walked;
 };
 
 class CompiledRules {
@@ -149,12 +155,7 @@ public:
     DenseIndex ages;
     std::vector<AgeRule> age_rules;  // by rank, ascending age
 
-    // By opportunity (START, TRAJECTORY, SUMMARY, END), each in the
-    // achievement map's order.
-    // Records whose condition never holds are left out.
-    std::vector<AchievementRule> achievements[4];
-    std::vector<std::int32_t> group_ids;  // own id of each group
-    IdMap<std::uint32_t> group_of;        // own id -> group
+    achievement::AchievementRules achievements;
 
     // Candidates of an event table, appended to `out` (for a table that is
     // not an age's, as the tests draw from).

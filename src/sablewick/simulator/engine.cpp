@@ -3,15 +3,23 @@
 #include <iterator>
 
 #include "sablewick/achievement/checker.hpp"
+#include "sablewick/base/random.hpp"
 #include "sablewick/property/state.hpp"
-#include "sablewick/random.hpp"
 #include "sablewick/simulator/engine.hpp"
 #include "sablewick/talent/replacer.hpp"
 
 namespace sablewick::simulator {
 namespace {
 
-using achievement::checker::check_achievements;
+using achievement::AchievedSet;
+
+// The achievements met at `opportunity`, by the compiled rules.
+std::vector<AchievementInfo> check_achievements(config::Opportunity opportunity, const condition::Snapshot& state,
+                                               const AchievedSet& achieved, const CompiledRules& rules,
+                                               std::uint32_t changed = condition::Snapshot::kEverything) {
+    return achievement::checker::check_achievements(opportunity, state, achieved, rules.achievements, rules.tables,
+                                                    rules.arena, changed);
+}
 
 // Appends what a check found; with `achieved`, also marks the ids achieved
 // (after the check: records found together are all reported).
@@ -23,21 +31,6 @@ void take_achievements(std::vector<AchievementInfo>&& found, AchievedSet* achiev
 }
 
 }  // namespace
-
-AchievedSet::AchievedSet(const CompiledRules& rules, const IdSet& achieved)
-    : rules_(rules), done_(rules.group_ids.size(), 0) {
-    // Whichever side is smaller is walked.
-    if (achieved.size() < done_.size()) {
-        for (std::int32_t id : achieved) add(id);
-    } else {
-        for (std::size_t g = 0; g < done_.size(); ++g) done_[g] = achieved.contains(rules.group_ids[g]);
-    }
-}
-
-void AchievedSet::add(std::int32_t id) {
-    auto found = rules_.group_of.find(id);
-    if (found != rules_.group_of.end()) done_[found->second] = 1;
-}
 
 SimulationEngine::SimulationEngine(const SimulationEngine& other)
     : talents(other.talents),
@@ -105,7 +98,7 @@ SimulationResult SimulationEngine::simulate(const std::vector<std::int32_t>& tal
     // Before birth: effects and counts stay, the lines are never shown.
     do_talents(state, counts, random, pending, nullptr);
 
-    AchievedSet achieved(compiled, achieved_ids);
+    AchievedSet achieved(compiled.achievements, achieved_ids);
     take_achievements(check_achievements(config::Opportunity::Start, condition::Snapshot(state), achieved, compiled),
                       &achieved, result.new_achievements);
     // What the last TRAJECTORY check saw, so the next one asks only the
@@ -120,7 +113,7 @@ SimulationResult SimulationEngine::simulate(const std::vector<std::int32_t>& tal
         lines.reserve(8);
         if (const AgeRule* age_rule = compiled.age_rule(age)) {
             const AgeRule& rule = *age_rule;
-            for (std::uint32_t g = rule.grants_begin; g < rule.grants_end; ++g) {
+            for (std::uint32_t g = rule.grants.begin; g < rule.grants.end; ++g) {
                 state.add_talent(compiled.grants[g].first, compiled.grants[g].second);
             }
             do_talents(state, counts, random, pending, &lines);
@@ -128,10 +121,7 @@ SimulationResult SimulationEngine::simulate(const std::vector<std::int32_t>& tal
             const std::optional<std::uint32_t> event =
                 state.AGE == age
                     ? draw_at_age(compiled, rule, state, random, draws)
-                    : draw(compiled,
-                           std::span<const Candidate>(compiled.candidates)
-                               .subspan(rule.candidates_begin, rule.candidates_end - rule.candidates_begin),
-                           state, random, draws);
+                    : draw(compiled, rule.candidates.of(compiled.candidates), state, random, draws);
             if (event) {
                 chain.clear();
                 run_chain(compiled, state, *event, chain, random);

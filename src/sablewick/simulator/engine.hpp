@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
+#include "sablewick/base/containers.hpp"
 #include "sablewick/config/records.hpp"
-#include "sablewick/containers.hpp"
+#include "sablewick/result/records.hpp"
 #include "sablewick/simulator/compiled_rules.hpp"
-#include "sablewick/simulator/result.hpp"
 
 namespace sablewick {
 class RandomSource;
@@ -34,11 +34,6 @@ inline constexpr std::int32_t kMaxChainSteps = 256;
 // rules it is bound to (on first use; binding starts the counts at 0).
 class TriggerCounts {
 public:
-    // By talent id (0 for an id that never fired or has no record).
-    std::int32_t get(std::int32_t id) const noexcept;
-    // How many talents fired.
-    std::size_t size() const noexcept;
-
     void bind(const property::IdSpaces& spaces);
     bool bound_to(const property::IdSpaces& spaces) const noexcept { return spaces_ == &spaces; }
     std::int32_t at(std::uint32_t index) const noexcept { return counts_[index]; }
@@ -51,22 +46,6 @@ private:
 
 // Applies the non-zero deltas in the order CHR INT STR MNY SPR LIF AGE RDM.
 void apply_effect(property::PropertyState& state, const config::EffectConfig& effect, RandomSource& random);
-
-// Which achievements a life has: the host's set and what the life found at
-// START and TRAJECTORY, answered per group of records sharing an own id.
-class AchievedSet {
-public:
-    AchievedSet(const CompiledRules& rules, const IdSet& achieved);
-    bool has_group(std::uint32_t group) const noexcept { return done_[group] != 0; }
-    void add(std::int32_t id);
-    // Room for the achievement checks of this life to work in.
-    std::vector<std::uint32_t>& scratch() const noexcept { return scratch_; }
-
-private:
-    const CompiledRules& rules_;
-    std::vector<std::uint8_t> done_;
-    mutable std::vector<std::uint32_t> scratch_;
-};
 
 class SimulationEngine {
 public:
@@ -98,31 +77,20 @@ public:
     SimulationResult simulate(const std::vector<std::int32_t>& talent_ids, const StringMap<std::int32_t>& properties,
                               const IdSet& achieved_ids, const PlayHistory* history, RandomSource& random) const;
 
-    // One talent pass over TLT: returns the "TLT" lines, applies the effects
-    // and raises the counts.
-    std::vector<YearEntry> do_talents(property::PropertyState& state, TriggerCounts& counts,
-                                      RandomSource& random) const;
-    // The same pass with caller-owned scratch; appends the lines to `out`
-    // (or makes none when `out` is null).
-    void do_talents(property::PropertyState& state, TriggerCounts& counts, RandomSource& random,
-                    std::vector<const TalentRule*>& pending, std::vector<YearEntry>* out) const;
-
-    // Makes event `event_id` happen and follows its branches, appending one
-    // "EVT" line per event to `lines`.
-    void process_event_chain(property::PropertyState& state, std::int32_t event_id, std::vector<YearEntry>& lines,
-                             RandomSource& random) const;
-
-    // The weighted draw over an event table (an age's, or any list of
-    // pairs); nothing when no event happens.
-    std::optional<std::int32_t> draw_event(const std::vector<std::pair<std::int32_t, double>>& list,
-                                           property::PropertyState& state, RandomSource& random) const;
-
     // Grades one summary value against the levels of `key`.
     std::optional<JudgeResult> judge_property(std::string_view key, std::int32_t value) const;
 
 private:
+    // The tests' way to one step of a life (testing/engine_steps.hpp).
+    friend struct EngineTestAccess;
+
     // The state's id sets over this engine's numbering (bound on first use).
     const CompiledRules& bound(property::PropertyState& state) const;
+    // One talent pass over TLT, with caller-owned scratch: applies the
+    // effects, raises the counts and appends the "TLT" lines to `out` (or
+    // makes none when `out` is null).
+    void do_talents(property::PropertyState& state, TriggerCounts& counts, RandomSource& random,
+                    std::vector<const TalentRule*>& pending, std::vector<YearEntry>* out) const;
     void run_chain(const CompiledRules& rules, property::PropertyState& state, std::uint32_t event,
                    std::vector<YearEntry>& lines, RandomSource& random) const;
     // Scratch of the draws of one life.

@@ -5,13 +5,6 @@
 
 namespace sablewick::simulator {
 
-void SimulationEngine::process_event_chain(property::PropertyState& state, std::int32_t event_id,
-                                           std::vector<YearEntry>& lines, RandomSource& random) const {
-    const CompiledRules& compiled = bound(state);
-    const std::uint32_t event = compiled.spaces.event(event_id);
-    if (event != property::IdSpaces::kNone) run_chain(compiled, state, event, lines, random);
-}
-
 void SimulationEngine::run_chain(const CompiledRules& compiled, property::PropertyState& state, std::uint32_t event,
                                  std::vector<YearEntry>& lines, RandomSource& random) const {
     // A loop, not recursion: a branch may lead back to an earlier event
@@ -23,7 +16,7 @@ void SimulationEngine::run_chain(const CompiledRules& compiled, property::Proper
         // The branch is chosen before the event takes effect.
         const BranchRule* next = nullptr;
         const condition::Snapshot snapshot(state);
-        for (std::uint32_t b = rule.branches_begin; b < rule.branches_end; ++b) {
+        for (std::uint32_t b = rule.branches.begin; b < rule.branches.end; ++b) {
             if (compiled.holds(compiled.branches[b].condition, snapshot)) {
                 next = &compiled.branches[b];
                 break;

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
+#include "sablewick/base/random.hpp"
+#include "sablewick/base/weighted_pick.hpp"
 #include "sablewick/property/state.hpp"
-#include "sablewick/random.hpp"
 #include "sablewick/simulator/engine.hpp"
-#include "sablewick/weighted_pick.hpp"
 
 namespace sablewick::simulator {
 
@@ -65,36 +65,25 @@ std::optional<std::uint32_t> SimulationEngine::draw_at_age(const CompiledRules& 
                                                            const property::PropertyState& state, RandomSource& random,
                                                            DrawScratch& scratch) {
     const AtAgeCandidates& at = rules.at_age;
-    const std::size_t count = age.end - age.begin;
+    const std::size_t count = age.at_age.size();
     if (scratch.keep.size() < count) scratch.keep.resize(count);
     std::uint8_t* const keep = scratch.keep.data();
     const condition::Snapshot snapshot(state);
     // One loop per form of filter: no branch on the form.
-    for (std::uint32_t i = age.small_begin; i < age.small_end; ++i) {
+    for (std::uint32_t i = age.small.begin; i < age.small.end; ++i) {
         keep[at.small[i].position] = condition::holds(at.small[i].filter, snapshot);
     }
-    for (std::uint32_t i = age.full_begin; i < age.full_end; ++i) {
+    for (std::uint32_t i = age.full.begin; i < age.full.end; ++i) {
         keep[at.full_positions[i]] = condition::holds_table(at.full[i], snapshot);
     }
-    for (std::uint32_t i = age.walked_begin; i < age.walked_end; ++i) {
+    for (std::uint32_t i = age.walked.begin; i < age.walked.end; ++i) {
         keep[at.walked[i].position] =
             condition::run(rules.arena.tests.data(), rules.arena.pool.data(), at.walked[i].start, snapshot);
     }
-    const double* const weights = at.weights.data() + age.begin;
+    const double* const weights = at.weights.data() + age.at_age.begin;
     const auto chosen = choose(keep, count, [&](std::size_t i) { return weights[i]; }, random, scratch.kept);
     if (!chosen) return std::nullopt;
-    return at.events[age.begin + *chosen];
-}
-
-std::optional<std::int32_t> SimulationEngine::draw_event(const std::vector<std::pair<std::int32_t, double>>& list,
-                                                         property::PropertyState& state, RandomSource& random) const {
-    const CompiledRules& compiled = bound(state);
-    std::vector<Candidate> candidates;
-    compiled.add_candidates(list, candidates);
-    DrawScratch scratch;
-    const auto chosen = draw(compiled, candidates, state, random, scratch);
-    if (!chosen) return std::nullopt;
-    return compiled.events[*chosen].id;
+    return at.events[age.at_age.begin + *chosen];
 }
 
 }  // namespace sablewick::simulator

@@ -1,27 +1,14 @@
 // Talent triggering and the effect rule.
 
-#include <algorithm>
-
+#include "sablewick/base/random.hpp"
 #include "sablewick/condition/condition_text.hpp"
 #include "sablewick/property/state.hpp"
 #include "sablewick/property/wrapping.hpp"
-#include "sablewick/random.hpp"
 #include "sablewick/simulator/engine.hpp"
 
 namespace sablewick::simulator {
 
 using property::Code;
-
-std::int32_t TriggerCounts::get(std::int32_t id) const noexcept {
-    if (!spaces_) return 0;
-    const std::uint32_t index = spaces_->talent(id);
-    return index == property::IdSpaces::kNone ? 0 : counts_[index];
-}
-
-std::size_t TriggerCounts::size() const noexcept {
-    return static_cast<std::size_t>(
-        std::count_if(counts_.begin(), counts_.end(), [](std::int32_t n) { return n != 0; }));
-}
 
 void TriggerCounts::bind(const property::IdSpaces& spaces) {
     spaces_ = &spaces;
@@ -66,14 +53,6 @@ void SimulationEngine::do_talents(property::PropertyState& state, TriggerCounts&
         if (out) out->push_back(YearEntry{"TLT", talent.description, talent.name, talent.grade});
         if (talent.effect) apply_effect(state, *talent.effect, random);
     }
-}
-
-std::vector<YearEntry> SimulationEngine::do_talents(property::PropertyState& state, TriggerCounts& counts,
-                                                    RandomSource& random) const {
-    std::vector<YearEntry> lines;
-    std::vector<const TalentRule*> pending;
-    do_talents(state, counts, random, pending, &lines);
-    return lines;
 }
 
 }  // namespace sablewick::simulator

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "sablewick/containers.hpp"
-#include "sablewick/simulator/result.hpp"
+#include "sablewick/base/containers.hpp"
+#include "sablewick/result/records.hpp"
 
 namespace sablewick::simulator {
 

@@ -4,9 +4,9 @@
 #include <charconv>
 #include <utility>
 
+#include "sablewick/base/random.hpp"
+#include "sablewick/base/weighted_pick.hpp"
 #include "sablewick/condition/value_parser.hpp"
-#include "sablewick/random.hpp"
-#include "sablewick/weighted_pick.hpp"
 
 namespace sablewick::talent::replacer {
 namespace {

@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "sablewick/base/containers.hpp"
 #include "sablewick/config/records.hpp"
-#include "sablewick/containers.hpp"
-#include "sablewick/simulator/result.hpp"
+#include "sablewick/result/records.hpp"
 
 namespace sablewick {
 class RandomSource;

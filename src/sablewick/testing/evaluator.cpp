@@ -1,6 +1,6 @@
-#include "sablewick/condition/evaluator.hpp"
+#include "sablewick/testing/evaluator.hpp"
 
-#include "sablewick/condition/compare.hpp"
+#include "sablewick/testing/compare.hpp"
 #include "sablewick/property/state.hpp"
 
 namespace sablewick::condition::evaluator {

@@ -1,6 +1,6 @@
-#include "sablewick/condition/whitespace.hpp"
+#include "sablewick/utf8/utf8.hpp"
 
-namespace sablewick::condition {
+namespace sablewick::utf8 {
 
 bool is_white_space(char32_t c) noexcept {
     if (c <= 0x20) return c == 0x20 || (c >= 0x09 && c <= 0x0D);
@@ -90,4 +90,4 @@ std::string_view detail::trim_slow(std::string_view text) noexcept {
     return text;
 }
 
-}  // namespace sablewick::condition
+}  // namespace sablewick::utf8

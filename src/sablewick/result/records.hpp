@@ -1,21 +1,20 @@
 #pragma once
-// The output of one simulated life, and the optional play history input.
+// The output of one simulated life. The names stay in the simulator's
+// namespace, where the host finds them; the folder sits below talent/ and
+// achievement/, which fill some of them.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "sablewick/property/play_history.hpp"
 #include "sablewick/property/properties.hpp"
 
 namespace sablewick::simulator {
 
-struct PlayHistory {
-    std::vector<std::int32_t> aevt;
-    std::vector<std::int32_t> atlt;
-    std::int32_t tms = 0;
-    std::int32_t cachv = 0;
-};
+// The optional play history input.
+using property::PlayHistory;
 
 struct YearEntry {
     std::string kind;  // "TLT" or "EVT"

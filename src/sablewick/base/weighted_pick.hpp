@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "sablewick/random.hpp"
+#include "sablewick/base/random.hpp"
 
 namespace sablewick {
 

@@ -1,6 +1,6 @@
-#include "sablewick/debug_text.hpp"
+#include "sablewick/base/debug_text.hpp"
 
-#include "sablewick/condition/whitespace.hpp"
+#include "sablewick/utf8/utf8.hpp"
 
 namespace sablewick {
 
@@ -25,7 +25,7 @@ void append_debug_quoted(std::string& out, std::string_view text) {
     out += '"';
     while (!text.empty()) {
         std::size_t length;
-        const char32_t c = condition::decode_utf8(text, length);
+        const char32_t c = utf8::decode_utf8(text, length);
         switch (c) {
             case '"': out += "\\\""; break;
             case '\\': out += "\\\\"; break;

@@ -51,7 +51,7 @@
 
 #include <cstddef>
 
-namespace sablewick::runtime::lifecycle {
+namespace sablewick::process::lifecycle {
 
 enum class ForkStep : unsigned {
     kConfigStore,
@@ -78,4 +78,4 @@ void install(ForkStep step, const ForkHandlers& handlers) noexcept;
 // generation has moved on.
 unsigned fork_generation() noexcept;
 
-}  // namespace sablewick::runtime::lifecycle
+}  // namespace sablewick::process::lifecycle

@@ -1,4 +1,4 @@
-#include "sablewick/dense_index.hpp"
+#include "sablewick/base/dense_index.hpp"
 
 #include <algorithm>
 #include <utility>

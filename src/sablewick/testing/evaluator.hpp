@@ -1,5 +1,7 @@
 #pragma once
-// Whether a condition tree holds for a life's state.
+// Whether a condition tree holds for a life's state: the reference that the
+// compiled form, the table form and the fuzzers are checked against. A life
+// never walks a tree.
 
 #include "sablewick/condition/ast.hpp"
 

@@ -5,7 +5,7 @@
 
 #include <pthread.h>
 
-namespace sablewick::runtime {
+namespace sablewick::process {
 
 // Who goes first while readers hold the lock and a writer waits.
 enum class Waiting { kReadersFirst, kWritersFirst };
@@ -54,4 +54,4 @@ using SharedLock = BasicSharedLock<Waiting::kReadersFirst>;
 // keep init_config, and with it the interpreter, waiting).
 using WriterFirstLock = BasicSharedLock<Waiting::kWritersFirst>;
 
-}  // namespace sablewick::runtime
+}  // namespace sablewick::process

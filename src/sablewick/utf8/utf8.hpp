@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace sablewick::condition {
+namespace sablewick::utf8 {
 
 bool is_white_space(char32_t c) noexcept;
 
@@ -29,4 +29,4 @@ inline std::string_view trim(std::string_view text) noexcept {
 // `length` to the bytes used; an invalid sequence gives U+FFFD and length 1.
 char32_t decode_utf8(std::string_view text, std::size_t& length) noexcept;
 
-}  // namespace sablewick::condition
+}  // namespace sablewick::utf8

@@ -1,6 +1,7 @@
 #pragma once
-// The comparison table of a condition leaf, shared by the tree evaluator and
-// the compiled form.
+// The comparison table of a condition leaf, as the tree evaluator reads it.
+// The compiled form has its own (condition/compiled.hpp); the evaluator test
+// holds the two to the same answers.
 
 #include <cstdint>
 #include <span>

@@ -1,10 +1,10 @@
-#include "sablewick/runtime/lifecycle.hpp"
+#include "sablewick/process/lifecycle.hpp"
 
 #include <pthread.h>
 
 #include <atomic>
 
-namespace sablewick::runtime::lifecycle {
+namespace sablewick::process::lifecycle {
 namespace {
 
 constinit std::atomic<const ForkHandlers*> installed[kForkSteps] = {};
@@ -53,4 +53,4 @@ unsigned fork_generation() noexcept {
     return generation.load(std::memory_order_relaxed);
 }
 
-}  // namespace sablewick::runtime::lifecycle
+}  // namespace sablewick::process::lifecycle

@@ -19,7 +19,7 @@
 #include <new>
 #include <system_error>
 
-namespace sablewick::runtime {
+namespace sablewick::process {
 
 template <class T>
 class ThreadSlot {
@@ -62,4 +62,4 @@ private:
     static inline thread_local T* held_ = nullptr;
 };
 
-}  // namespace sablewick::runtime
+}  // namespace sablewick::process

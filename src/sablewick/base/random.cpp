@@ -1,9 +1,9 @@
-#include "sablewick/random.hpp"
+#include "sablewick/base/random.hpp"
 
 #include <random>
 
-#include "sablewick/runtime/lifecycle.hpp"
-#include "sablewick/runtime/thread_slot.hpp"
+#include "sablewick/process/lifecycle.hpp"
+#include "sablewick/process/thread_slot.hpp"
 
 namespace sablewick {
 namespace {
@@ -15,7 +15,7 @@ public:
     ThreadGenerator() { reseed(); }
 
     std::uint64_t next_u64() override {
-        if (runtime::lifecycle::fork_generation() != generation_) reseed();
+        if (process::lifecycle::fork_generation() != generation_) reseed();
         return engine_();
     }
 
@@ -24,7 +24,7 @@ private:
         std::random_device device;
         std::seed_seq seq{device(), device(), device(), device(), device(), device(), device(), device()};
         engine_.seed(seq);
-        generation_ = runtime::lifecycle::fork_generation();
+        generation_ = process::lifecycle::fork_generation();
     }
 
     std::mt19937_64 engine_;
@@ -34,7 +34,7 @@ private:
 }  // namespace
 
 // On the heap: the generator's 2.5 KB would not fit in the static
-// thread-local storage a loaded module may take (runtime/thread_slot.hpp).
-RandomSource& thread_random() { return runtime::ThreadSlot<ThreadGenerator>::get(); }
+// thread-local storage a loaded module may take (process/thread_slot.hpp).
+RandomSource& thread_random() { return process::ThreadSlot<ThreadGenerator>::get(); }
 
 }  // namespace sablewick
