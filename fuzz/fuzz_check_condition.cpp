@@ -21,7 +21,7 @@
 
 #include "fuzz_check.hpp"
 #include "sablewick/condition/cache.hpp"
-#include "sablewick/condition/compiled.hpp"
+#include "sablewick/condition/bound_program.hpp"
 #include "sablewick/condition/table.hpp"
 #include "sablewick/condition/condition_text.hpp"
 #include "sablewick/condition/evaluator.hpp"

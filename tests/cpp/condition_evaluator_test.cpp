@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "sablewick/condition/ast.hpp"
-#include "sablewick/condition/compiled.hpp"
+#include "sablewick/condition/bound_program.hpp"
 #include "sablewick/condition/table.hpp"
 #include "sablewick/condition/evaluator.hpp"
 #include "sablewick/property/state.hpp"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sablewick/condition/ast.hpp"
+#include "sablewick/condition/messages.hpp"
 #include "sablewick/condition/parser.hpp"
 #include "sablewick/condition/tokenizer.hpp"
 #include "sablewick/condition/whitespace.hpp"
@@ -88,7 +89,7 @@ Handle alive(const ConditionCache& cache, std::string_view text) {
 Result<CompiledCondition> build(std::string_view condition) {
     g_parses.fetch_add(1, std::memory_order_relaxed);
     const std::string_view trimmed = trim(condition);
-    if (trimmed.empty()) return std::unexpected(SablewickError::invalid_condition("Empty condition"));
+    if (trimmed.empty()) return std::unexpected(messages::empty_condition());
     if (auto compiled = CompiledCondition::compile_text(trimmed)) return std::move(*compiled);
     auto tokens = tokenize(trimmed);
     if (!tokens) return std::unexpected(std::move(tokens.error()));

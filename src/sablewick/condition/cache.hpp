@@ -12,7 +12,7 @@
 #include <string_view>
 #include <utility>
 
-#include "sablewick/condition/compiled.hpp"
+#include "sablewick/condition/program.hpp"
 #include "sablewick/error.hpp"
 
 namespace sablewick::property {

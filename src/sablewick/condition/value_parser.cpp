@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sablewick/condition/messages.hpp"
 #include "sablewick/condition/whitespace.hpp"
 
 namespace sablewick::condition {
@@ -154,12 +155,7 @@ bool classify_value(std::string_view text, ValueSpec& out, std::vector<std::int3
     return true;
 }
 
-Result<ast::ConditionValue> parse_value(std::string_view text) {
-    ValueSpec spec;
-    std::vector<std::int32_t> ids;
-    if (!classify_value(text, spec, ids)) {
-        return std::unexpected(SablewickError::invalid_condition("Invalid array: " + std::string(spec.text)));
-    }
+ast::ConditionValue make_value(const ValueSpec& spec, std::vector<std::int32_t> ids) {
     switch (spec.kind) {
         case ast::ConditionValue::Kind::Int: return ast::ConditionValue::Int(spec.n);
         case ast::ConditionValue::Kind::Float: return ast::ConditionValue::Float(spec.f);
@@ -167,6 +163,13 @@ Result<ast::ConditionValue> parse_value(std::string_view text) {
         case ast::ConditionValue::Kind::Text: break;
     }
     return ast::ConditionValue::Text(std::string(spec.text));
+}
+
+Result<ast::ConditionValue> parse_value(std::string_view text) {
+    ValueSpec spec;
+    std::vector<std::int32_t> ids;
+    if (!classify_value(text, spec, ids)) return std::unexpected(messages::invalid_array(spec.text));
+    return make_value(spec, std::move(ids));
 }
 
 }  // namespace sablewick::condition
