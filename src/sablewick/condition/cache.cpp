@@ -84,8 +84,9 @@ Handle alive(const ConditionCache& cache, std::string_view text) {
     return it == cache.map.end() ? Handle() : it->second.weak.lock();
 }
 
-// Texts that parse take the one-pass compiler; a text it gives up on takes
-// the exact road, which either parses it too or gives the failure's message.
+// Texts that parse take the one-pass parser; a text it gives up on takes the
+// splitting parser, which either parses it too or gives the failure's
+// message.
 Result<CompiledCondition> build(std::string_view condition) {
     g_parses.fetch_add(1, std::memory_order_relaxed);
     const std::string_view trimmed = trim(condition);

@@ -86,27 +86,17 @@ public:
         return t;
     }
     static Test any_bits(std::uint32_t first, std::uint64_t count) noexcept {
-        Test t(TestKind::AnyBits, 0);
-        t.first_ = first;
-        t.count_ = count;
-        return t;
+        return pooled(TestKind::AnyBits, 0, first, count);
     }
     static Test set(std::uint8_t value, std::uint32_t first, std::uint64_t count) noexcept {
-        Test t(TestKind::Set, value);
-        t.first_ = first;
-        t.count_ = count;
-        return t;
+        return pooled(TestKind::Set, value, first, count);
     }
+    // Its n and m at pool[first] and pool[first + 1] give its length.
     static Test list_mixed(property::ListKind list, std::uint32_t first) noexcept {
-        Test t(TestKind::ListMixed, static_cast<std::uint8_t>(list));
-        t.first_ = first;
-        return t;
+        return pooled(TestKind::ListMixed, static_cast<std::uint8_t>(list), first, 0);
     }
     static Test list_ids(property::ListKind list, std::uint32_t first, std::uint64_t count) noexcept {
-        Test t(TestKind::ListIds, static_cast<std::uint8_t>(list));
-        t.first_ = first;
-        t.count_ = count;
-        return t;
+        return pooled(TestKind::ListIds, static_cast<std::uint8_t>(list), first, count);
     }
     // A test that always holds is a negated one that never does.
     static Test constant(bool value) noexcept {
@@ -159,6 +149,13 @@ public:
 
 private:
     Test(TestKind kind, std::uint8_t operand) noexcept : kind_(kind), operand_(operand) {}
+    // A test over ids in the pool.
+    static Test pooled(TestKind kind, std::uint8_t operand, std::uint32_t first, std::uint64_t count) noexcept {
+        Test t(kind, operand);
+        t.first_ = first;
+        t.count_ = count;
+        return t;
+    }
 
     TestKind kind_;
     std::uint8_t operand_;
