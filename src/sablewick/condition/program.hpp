@@ -56,6 +56,7 @@ enum class TestKind : std::uint8_t {
 //   byte 1      operand: the Snapshot value read (Range, Mask, Set) or the
 //               property::ListKind searched (ListMixed, ListIds)
 //   byte 2      negated: the exits were swapped when compiled
+//   byte 3      unused
 //   bytes 4-7   lo (Range, Mask), bit (ListBit) or first, an index into
 //               the ids pool (AnyBits, Set, ListMixed, ListIds)
 //   bytes 8-15  span (Range), members (Mask) or count (AnyBits, Set,
