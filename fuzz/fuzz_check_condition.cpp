@@ -5,8 +5,8 @@
 // Checks, besides "no crash, no sanitizer report": the cached answer equals
 // the answer of the uncached road (trim, tokenize, parse, tree evaluator), a
 // second check (a cache hit) gives the same answer, a failing text fails
-// with the same error every time, the one-pass compiler agrees with the
-// exact road on what parses, and the program bound to a configuration's id
+// with the same error every time, the one-pass parser agrees with the
+// splitting parser on what parses, and the program bound to a configuration's id
 // numbering (drawn from the input) answers like the unbound one.
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -21,7 +21,8 @@
 
 #include "fuzz_check.hpp"
 #include "sablewick/condition/cache.hpp"
-#include "sablewick/condition/compiled.hpp"
+#include "sablewick/condition/bound_program.hpp"
+#include "sablewick/condition/table.hpp"
 #include "sablewick/condition/condition_text.hpp"
 #include "sablewick/testing/condition_checks.hpp"
 #include "sablewick/testing/evaluator.hpp"
@@ -119,8 +120,8 @@ sablewick::Result<bool> uncached(std::string_view text, const PropertyState& sta
     if (!tokens) return std::unexpected(tokens.error());
     FUZZ_EXPECT(!tokens->empty());
     auto tree = condition::parser::parse_tokens(*tokens);
-    // The one-pass compiler parses exactly what the exact road parses, and
-    // where it reports a failure itself, it reports the same one.
+    // The one-pass parser parses exactly what the splitting parser parses,
+    // and where it reports a failure itself, it reports the same one.
     const auto fast = condition::CompiledCondition::compile_text(trimmed);
     if (fast) {
         FUZZ_EXPECT(fast->has_value() == tree.has_value());

@@ -9,7 +9,7 @@
 
 #include "sablewick/base/random.hpp"
 #include "sablewick/condition/ast.hpp"
-#include "sablewick/condition/compiled.hpp"
+#include "sablewick/condition/bound_program.hpp"
 #include "sablewick/testing/evaluator.hpp"
 #include "sablewick/condition/table.hpp"
 #include "sablewick/property/state.hpp"

@@ -6,7 +6,7 @@
 #include <span>
 
 #include "sablewick/achievement/rules.hpp"
-#include "sablewick/condition/compiled.hpp"
+#include "sablewick/condition/bound_program.hpp"
 #include "sablewick/condition/table.hpp"
 #include "sablewick/config/records.hpp"
 #include "sablewick/result/records.hpp"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sablewick/condition/ast.hpp"
+#include "sablewick/condition/messages.hpp"
 #include "sablewick/condition/parser.hpp"
 #include "sablewick/condition/tokenizer.hpp"
 #include "sablewick/hashing/keyed_hash.hpp"
@@ -85,12 +86,13 @@ Handle alive(const ConditionCache& cache, std::string_view text) {
     return it == cache.map.end() ? Handle() : it->second.weak.lock();
 }
 
-// Texts that parse take the one-pass compiler; a text it gives up on takes
-// the exact road, which either parses it too or gives the failure's message.
+// Texts that parse take the one-pass parser; a text it gives up on takes the
+// splitting parser, which either parses it too or gives the failure's
+// message.
 Result<CompiledCondition> build(std::string_view condition) {
     g_parses.fetch_add(1, std::memory_order_relaxed);
     const std::string_view trimmed = utf8::trim(condition);
-    if (trimmed.empty()) return std::unexpected(SablewickError::invalid_condition("Empty condition"));
+    if (trimmed.empty()) return std::unexpected(messages::empty_condition());
     if (auto compiled = CompiledCondition::compile_text(trimmed)) return std::move(*compiled);
     auto tokens = tokenize(trimmed);
     if (!tokens) return std::unexpected(std::move(tokens.error()));

@@ -13,7 +13,7 @@
 #include <utility>
 
 #include "sablewick/base/error.hpp"
-#include "sablewick/condition/compiled.hpp"
+#include "sablewick/condition/program.hpp"
 
 namespace sablewick::condition::cache {
 

@@ -1,7 +1,7 @@
 #include "sablewick/condition/condition_text.hpp"
 
 #include "sablewick/condition/cache.hpp"
-#include "sablewick/condition/compiled.hpp"
+#include "sablewick/condition/program.hpp"
 
 namespace sablewick::condition {
 

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "sablewick/condition/messages.hpp"
 #include "sablewick/condition/value_parser.hpp"
 #include "sablewick/utf8/utf8.hpp"
 
@@ -16,10 +17,6 @@ using ast::AstNode;
 using ast::Operator;
 
 namespace {
-
-// The parser's messages are fixed interface texts, as are the tokenizer's,
-// the cache's and the one-pass compiler's, which give the same words.
-SablewickError failure(std::string message) { return SablewickError::invalid_condition(std::move(message)); }
 
 struct Sign {
     std::string_view text;
@@ -107,23 +104,17 @@ LeafError split_leaf(std::string_view text, LeafSpec& out, std::vector<std::int3
     return LeafError::NoOperator;
 }
 
+SablewickError leaf_failure(LeafError error, std::string_view word, const LeafSpec& spec) {
+    return error == LeafError::InvalidArray ? messages::invalid_array(spec.value.text) : messages::no_operator(word);
+}
+
 Result<std::unique_ptr<AstNode>> parse_condition(std::string_view text) {
     LeafSpec leaf;
     std::vector<std::int32_t> ids;
-    switch (split_leaf(text, leaf, ids)) {
-        case LeafError::NoOperator: return std::unexpected(failure("No operator found in: " + std::string(text)));
-        case LeafError::InvalidArray: return std::unexpected(failure("Invalid array: " + std::string(leaf.value.text)));
-        case LeafError::None: break;
+    if (const LeafError error = split_leaf(text, leaf, ids); error != LeafError::None) {
+        return std::unexpected(leaf_failure(error, text, leaf));
     }
-    using Kind = ast::ConditionValue::Kind;
-    ast::ConditionValue value = ast::ConditionValue::Int(leaf.value.n);
-    switch (leaf.value.kind) {
-        case Kind::Int: break;
-        case Kind::Float: value = ast::ConditionValue::Float(leaf.value.f); break;
-        case Kind::Array: value = ast::ConditionValue::Array(std::move(ids)); break;
-        case Kind::Text: value = ast::ConditionValue::Text(std::string(leaf.value.text)); break;
-    }
-    return AstNode::condition(std::string(leaf.property), leaf.op, std::move(value));
+    return AstNode::condition(std::string(leaf.property), leaf.op, make_value(leaf.value, std::move(ids)));
 }
 
 Result<std::unique_ptr<AstNode>> parse_tokens(std::span<const Token> tokens) {
@@ -167,7 +158,7 @@ Result<std::unique_ptr<AstNode>> parse_tokens(std::span<const Token> tokens) {
         }
         std::size_t a = task.a, b = task.b;
         for (;;) {
-            if (a == b) return std::unexpected(failure("Empty token list"));
+            if (a == b) return std::unexpected(messages::empty_token_list());
             // The slice's own depth counter starts at 0 at a.
             const std::int64_t base = depth[a];
             std::size_t split = ors.last(base, a, b);
@@ -185,7 +176,7 @@ Result<std::unique_ptr<AstNode>> parse_tokens(std::span<const Token> tokens) {
             }
             if (b - a == 1) {
                 if (tokens[a].kind != Token::Kind::Condition) {
-                    return std::unexpected(failure("Cannot parse tokens: " + debug_form(tokens.subspan(a, 1))));
+                    return std::unexpected(messages::cannot_parse(tokens.subspan(a, 1)));
                 }
                 auto leaf = parse_condition(tokens[a].text);
                 if (!leaf) return std::unexpected(std::move(leaf.error()));
@@ -197,7 +188,7 @@ Result<std::unique_ptr<AstNode>> parse_tokens(std::span<const Token> tokens) {
                 --b;
                 continue;
             }
-            return std::unexpected(failure("Cannot parse tokens: " + debug_form(tokens.subspan(a, b - a))));
+            return std::unexpected(messages::cannot_parse(tokens.subspan(a, b - a)));
         }
     }
     return std::move(done.back());

@@ -1,5 +1,9 @@
 #pragma once
-// Turns the tokens of one condition text into a tree.
+// Turns the tokens of one condition text into a tree: the parser that
+// decides the error messages. The one-pass parser (one_pass_parser.cpp)
+// compiles the texts whose words, operators and parentheses are arranged
+// regularly and gives up on the others, which this one then parses or
+// reports.
 
 #include <cstdint>
 #include <memory>
@@ -37,5 +41,9 @@ struct LeafSpec {
 };
 enum class LeafError : std::uint8_t { None, NoOperator, InvalidArray };
 LeafError split_leaf(std::string_view text, LeafSpec& out, std::vector<std::int32_t>& ids);
+
+// The failure split_leaf reported for `word` (not None), as both parsers
+// give it.
+SablewickError leaf_failure(LeafError error, std::string_view word, const LeafSpec& spec);
 
 }  // namespace sablewick::condition::parser

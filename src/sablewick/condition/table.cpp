@@ -54,118 +54,146 @@ constexpr Combinations complement(const Combinations& a) { return {~a[0], ~a[1]}
 
 // The outcome of a scalar test when its value is known.
 std::optional<bool> fixed_outcome(const Test& t, const std::optional<FixedValue>& fixed) {
-    if (!fixed || t.a != fixed->value || (t.kind != TestKind::Range && t.kind != TestKind::Mask)) return std::nullopt;
-    const std::uint32_t d = static_cast<std::uint32_t>(fixed->is) - static_cast<std::uint32_t>(t.x);
-    if (t.kind == TestKind::Range) return d <= t.z;
-    return d < 64 && ((t.z >> d) & 1);
+    if (!fixed || (t.kind() != TestKind::Range && t.kind() != TestKind::Mask) || t.value() != fixed->value) {
+        return std::nullopt;
+    }
+    const std::uint32_t d = static_cast<std::uint32_t>(fixed->is) - static_cast<std::uint32_t>(t.lo());
+    if (t.kind() == TestKind::Range) return d <= t.span();
+    return d < 64 && ((t.members() >> d) & 1);
 }
 
-}  // namespace
+// A program that reaches more tests than this (those with a known outcome
+// among them) is walked.
+constexpr std::size_t kMaxReached = 32;
 
-TableCondition tabulate(const TestArena& arena, std::uint32_t start, std::optional<FixedValue> fixed) {
-    if (start == kExitTrue || start == kExitFalse) return TableCondition::constant(start == kExitTrue);
-    TableCondition out;
-    const auto walked = [start] {
-        TableCondition program;
-        program.walked = TableCondition::kWalked;
-        program.mask = start;
-        return program;
-    };
+// A test the program can reach.
+struct Reached {
+    std::uint32_t pc;
+    // The combinations of slot results in which the test holds; for a known
+    // outcome all of them or none.
+    Combinations holds;
+    bool known;
+};
 
-    // The tests the program can reach, each given its slots; a test on the
-    // fixed value has a known outcome, takes no slot and leads one way.
-    // At most kMaxReached tests (those with a known outcome among them);
-    // a program that reaches more is walked.
-    constexpr std::size_t kMaxReached = 32;
-    struct Reached {
-        std::uint32_t pc;
-        // The combinations of slot results in which the test holds; for a
-        // known outcome all of them or none.
-        Combinations holds;
-        bool known;
-    };
-    SmallList<Reached, kMaxReached> reached;
-    reached.push_back({start, {}, false});
-    int ranges = 0, bits = 0;  // range slots 1.. taken; bit slots taken
-    bool slot0_used = false, mask_used = false;
-    bool overflow = false;
-    const auto find = [&reached](std::uint32_t pc) {
+class ReachedTests {
+public:
+    // Where `pc` is among the tests, or size() when it is not.
+    std::size_t find(std::uint32_t pc) {
         return static_cast<std::size_t>(
-            std::find_if(reached.begin(), reached.end(), [pc](const Reached& r) { return r.pc == pc; }) -
-            reached.begin());
-    };
-    const auto reach = [&](std::uint32_t next) {
-        if (next < kExitFalse && find(next) == reached.size()) {
-            overflow = overflow || !reached.push_back({next, {}, false});
+            std::find_if(list_.begin(), list_.end(), [pc](const Reached& r) { return r.pc == pc; }) - list_.begin());
+    }
+    // Adds a test not met before; false when there is no room left.
+    bool reach(std::uint32_t pc) {
+        return pc >= kExitFalse || find(pc) < list_.size() || list_.push_back({pc, {}, false});
+    }
+    std::size_t size() const noexcept { return list_.size(); }
+    Reached& operator[](std::size_t k) noexcept { return list_[k]; }
+
+private:
+    SmallList<Reached, kMaxReached> list_;
+};
+
+// Hands out the table's slots to the tests and fills in what each reads.
+class SlotFiller {
+public:
+    explicit SlotFiller(TableCondition& out) : out_(out) {}
+
+    // The combinations in which a Range or Mask test holds; none when no
+    // slot is left for it. A set of small values takes slot 0, the only one
+    // with a mask; ranges fill slots 1, 2, then 0 while no set needs it.
+    std::optional<Combinations> scalar(const Test& t) {
+        int slot;
+        if (t.kind() == TestKind::Mask) {
+            if (slot0_used_) return std::nullopt;
+            slot0_used_ = true;
+            slot = 0;
+            out_.span[0] = 63;
+            out_.mask = t.members();
+        } else {
+            if (ranges_ < TableCondition::kRanges - 1) {
+                slot = ++ranges_;
+            } else if (!slot0_used_) {
+                slot = 0;
+                slot0_used_ = true;
+            } else {
+                return std::nullopt;
+            }
+            out_.span[slot] = t.span();
         }
-    };
-    // A bit slot for list bit `bit`: the bit lands at the slot's place in
-    // the index once its word is rotated.
-    const auto bit_slot = [&](std::uint32_t bit) -> std::optional<int> {
-        if (bits == TableCondition::kBits || (bit >> 6) > 0xFFFF) return std::nullopt;
-        const int place = TableCondition::kRanges + bits;
-        out.word[bits] = static_cast<std::uint16_t>(bit >> 6);
-        out.rotate[bits] = static_cast<std::uint8_t>(((bit & 63) - static_cast<std::uint32_t>(place)) & 63);
-        ++bits;
-        return place;
-    };
+        out_.value[slot] = t.value();
+        out_.lo[slot] = t.lo();
+        return kSlotHolds[slot];
+    }
+
+    // The combinations in which list bit `bit` is set; none when no slot is
+    // left. The bit lands at the slot's place in the index once its word is
+    // rotated.
+    std::optional<Combinations> bit(std::uint32_t bit) {
+        if (bits_ == TableCondition::kBits || (bit >> 6) > 0xFFFF) return std::nullopt;
+        const int place = TableCondition::kRanges + bits_;
+        out_.word[bits_] = static_cast<std::uint16_t>(bit >> 6);
+        out_.rotate[bits_] = static_cast<std::uint8_t>(((bit & 63) - static_cast<std::uint32_t>(place)) & 63);
+        ++bits_;
+        return kSlotHolds[place];
+    }
+
+private:
+    TableCondition& out_;
+    int ranges_ = 0;  // range slots 1.. taken
+    int bits_ = 0;    // bit slots taken
+    bool slot0_used_ = false;
+};
+
+// The combinations in which test `t` holds, its slots taken from `slots`;
+// none when the slots cannot take it.
+std::optional<Combinations> slot_test(const Test& t, const TestArena& arena, SlotFiller& slots) {
+    switch (t.kind()) {
+        case TestKind::Range:
+        case TestKind::Mask: return slots.scalar(t);
+        case TestKind::ListBit: return slots.bit(t.bit());
+        case TestKind::AnyBits: {
+            // Any of its bits: a slot each, holding where one of them does.
+            Combinations any{};
+            for (std::uint64_t k = 0; k < t.count(); ++k) {
+                const std::optional<Combinations> one =
+                    slots.bit(static_cast<std::uint32_t>(arena.pool[t.first() + k]));
+                if (!one) return std::nullopt;
+                any = unite(any, *one);
+            }
+            return any;
+        }
+        default: return std::nullopt;
+    }
+}
+
+// First phase: the tests the program can reach from `start`, each given its
+// slots in `out`; a test on the fixed value has a known outcome, takes no
+// slot and leads one way. False when the program must be walked.
+bool give_slots(const TestArena& arena, std::uint32_t start, const std::optional<FixedValue>& fixed,
+                TableCondition& out, ReachedTests& reached) {
+    SlotFiller slots(out);
+    reached.reach(start);
     for (std::size_t i = 0; i < reached.size(); ++i) {
         const Test& t = arena.tests[reached[i].pc];
         if (const std::optional<bool> known = fixed_outcome(t, fixed)) {
             reached[i].known = true;
             reached[i].holds = *known ? kAllCombinations : Combinations{};
-            reach(*known ? t.on_true : t.on_false);
-            if (overflow) return walked();
+            if (!reached.reach(*known ? t.on_true : t.on_false)) return false;
             continue;
         }
-        if (t.kind == TestKind::Range || t.kind == TestKind::Mask) {
-            // A set of small values takes slot 0, the only one with a mask;
-            // ranges fill slots 1, 2, then 0 while no set needs it.
-            int slot;
-            if (t.kind == TestKind::Mask) {
-                if (mask_used || slot0_used) return walked();
-                mask_used = slot0_used = true;
-                slot = 0;
-                out.span[0] = 63;
-                out.mask = t.z;
-            } else {
-                if (ranges < TableCondition::kRanges - 1) {
-                    slot = ++ranges;
-                } else if (!slot0_used) {
-                    slot = 0;
-                    slot0_used = true;
-                } else {
-                    return walked();
-                }
-                out.span[slot] = static_cast<std::uint32_t>(t.z);
-            }
-            out.value[slot] = t.a;
-            out.lo[slot] = t.x;
-            reached[i].holds = kSlotHolds[slot];
-        } else if (t.kind == TestKind::ListBit) {
-            const std::optional<int> place = bit_slot(static_cast<std::uint32_t>(t.x));
-            if (!place) return walked();
-            reached[i].holds = kSlotHolds[*place];
-        } else if (t.kind == TestKind::AnyBits) {
-            // Any of its bits: a slot each, holding where one of them does.
-            Combinations any{};
-            for (std::uint64_t k = 0; k < t.z; ++k) {
-                const std::optional<int> place = bit_slot(static_cast<std::uint32_t>(arena.pool[t.x + k]));
-                if (!place) return walked();
-                any = unite(any, kSlotHolds[*place]);
-            }
-            reached[i].holds = any;
-        } else {
-            return walked();
-        }
-        reach(t.on_true);
-        reach(t.on_false);
-        if (overflow) return walked();
+        const std::optional<Combinations> holds = slot_test(t, arena, slots);
+        if (!holds) return false;
+        reached[i].holds = *holds;
+        if (!reached.reach(t.on_true) || !reached.reach(t.on_false)) return false;
     }
+    return true;
+}
 
-    // Which combinations of slot results reach each test, as 128-bit sets,
-    // pushed through the program in an order where every test comes after
-    // all that lead to it; the table is the set that reaches the true exit.
+// Second phase: which combinations of slot results reach each test, as
+// 128-bit sets, pushed through the program in an order where every test
+// comes after all that lead to it. Returns the set that reaches the true
+// exit: the table.
+Combinations combinations_holding(const TestArena& arena, ReachedTests& reached) {
     Combinations arriving[kMaxReached] = {};
     std::uint32_t waiting[kMaxReached] = {};  // unprocessed tests leading here
     const auto exits = [&](std::size_t k) -> std::array<std::uint32_t, 2> {
@@ -176,7 +204,7 @@ TableCondition tabulate(const TestArena& arena, std::uint32_t start, std::option
     };
     for (std::size_t k = 0; k < reached.size(); ++k) {
         for (std::uint32_t next : exits(k)) {
-            if (next < kExitFalse) ++waiting[find(next)];
+            if (next < kExitFalse) ++waiting[reached.find(next)];
         }
     }
     arriving[0] = kAllCombinations;
@@ -187,7 +215,7 @@ TableCondition tabulate(const TestArena& arena, std::uint32_t start, std::option
         if (next == kExitTrue) {
             holds = unite(holds, combinations);
         } else if (next < kExitFalse) {
-            const std::size_t k = find(next);
+            const std::size_t k = reached.find(next);
             arriving[k] = unite(arriving[k], combinations);
             if (--waiting[k] == 0) ready.push_back(k);
         }
@@ -203,6 +231,17 @@ TableCondition tabulate(const TestArena& arena, std::uint32_t start, std::option
             send(next[1], intersect(arriving[k], complement(reached[k].holds)));
         }
     }
+    return holds;
+}
+
+}  // namespace
+
+TableCondition tabulate(const TestArena& arena, std::uint32_t start, std::optional<FixedValue> fixed) {
+    if (start == kExitTrue || start == kExitFalse) return TableCondition::constant(start == kExitTrue);
+    TableCondition out;
+    ReachedTests reached;
+    if (!give_slots(arena, start, fixed, out, reached)) return TableCondition::walk(start);
+    const Combinations holds = combinations_holding(arena, reached);
     out.table[0] = holds[0];
     out.table[1] = holds[1];
     return out;
@@ -287,7 +326,7 @@ std::optional<SmallCondition> shrink(const TableCondition& c) noexcept {
 }
 
 bool never_holds(const TableCondition& c) noexcept {
-    if (c.walked == TableCondition::kWalked) return c.mask == kExitFalse;
+    if (c.walked == TableCondition::kWalked) return c.start == kExitFalse;
     for (std::uint64_t word : c.table) {
         if (word != 0) return false;
     }

@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "sablewick/condition/compiled.hpp"
+#include "sablewick/condition/bound_program.hpp"
 #include "sablewick/property/state.hpp"
 
 namespace sablewick::condition {
@@ -41,9 +41,21 @@ struct alignas(64) TableCondition {
     std::uint8_t value[kRanges] = {};
     std::uint8_t walked = 0;  // kWalked: a condition too large, walked
     std::uint8_t rotate[kBits] = {};
-    std::uint64_t mask = ~std::uint64_t{0};  // the program's start when walked
-    // Bit i: the answer when the slots' results, ranges first, spell i.
+    union {
+        std::uint64_t mask = ~std::uint64_t{0};  // slot 0's set (not walked)
+        std::uint32_t start;                     // where the bound program starts (walked)
+    };
+    // Bit i: the answer when the slots' results, read as a binary number
+    // with the ranges in the low bits, are i.
     std::uint64_t table[(1u << kSlots) / 64] = {};
+
+    // The condition that walks the bound program starting at `start`.
+    static TableCondition walk(std::uint32_t start) {
+        TableCondition c;
+        c.walked = kWalked;
+        c.start = start;
+        return c;
+    }
 
     // The condition that always holds, or never.
     static TableCondition constant(bool value) {
@@ -107,7 +119,7 @@ Gate gate_of(const TableCondition& c) noexcept;
 
 [[gnu::always_inline]] inline bool holds(const TableCondition& c, const TestArena& arena, const Snapshot& s) noexcept {
     if (c.walked == TableCondition::kWalked) [[unlikely]] {
-        return run(arena.tests.data(), arena.pool.data(), static_cast<std::uint32_t>(c.mask), s);
+        return run(arena.tests.data(), arena.pool.data(), c.start, s);
     }
     return holds_table(c, s);
 }
@@ -121,7 +133,7 @@ struct SmallCondition {
     std::uint32_t span = 0;
     std::uint32_t bit = 0;  // in the state's list bits
     std::uint8_t value = 0;
-    std::uint8_t table = 0;  // bit i: the answer when (range | bit << 1) spells i
+    std::uint8_t table = 0;  // bit i: the answer when the range's result plus twice the bit's is i
 };
 static_assert(sizeof(SmallCondition) == 24);
 

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "sablewick/condition/messages.hpp"
+
 namespace sablewick::condition {
 
 // UTF-8 never uses bytes below 0x80 inside a multi-byte sequence, so
@@ -39,7 +41,7 @@ Result<std::vector<Token>> tokenize(std::string_view text) {
         }
     }
     end_word(text.size());
-    if (depth != 0) return std::unexpected(SablewickError::invalid_condition("Unbalanced parentheses"));
+    if (depth != 0) return std::unexpected(messages::unbalanced_parentheses());
     return tokens;
 }
 

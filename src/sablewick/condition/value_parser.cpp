@@ -154,4 +154,14 @@ bool classify_value(std::string_view text, ValueSpec& out, std::vector<std::int3
     return true;
 }
 
+ast::ConditionValue make_value(const ValueSpec& spec, std::vector<std::int32_t> ids) {
+    switch (spec.kind) {
+        case ast::ConditionValue::Kind::Int: return ast::ConditionValue::Int(spec.n);
+        case ast::ConditionValue::Kind::Float: return ast::ConditionValue::Float(spec.f);
+        case ast::ConditionValue::Kind::Array: return ast::ConditionValue::Array(std::move(ids));
+        case ast::ConditionValue::Kind::Text: break;
+    }
+    return ast::ConditionValue::Text(std::string(spec.text));
+}
+
 }  // namespace sablewick::condition

@@ -32,4 +32,7 @@ struct ValueSpec {
 };
 bool classify_value(std::string_view text, ValueSpec& out, std::vector<std::int32_t>& ids);
 
+// The value `spec` describes; `ids` are an Array's.
+ast::ConditionValue make_value(const ValueSpec& spec, std::vector<std::int32_t> ids);
+
 }  // namespace sablewick::condition

@@ -7,15 +7,15 @@
 // id), every age's event table becomes a contiguous array of candidates that
 // carry their weight and both conditions, and every condition text of the
 // configuration is bound once into one arena of tests (see
-// condition/compiled.hpp), its list tests reading bitsets over the dense
-// numbers. What a condition that does not parse means is settled here, per
-// use: an exclude or include that does not parse neither excludes nor holds
-// back; a talent, branch or achievement condition that does not parse never
-// holds. Candidates that can never be drawn (no record, no_random, an
-// exclude that always holds, an include that never does) are left out: they
-// take no part in the weights and use no random output. An event's exclude
-// and include become one program, "exclude does not hold, then include
-// holds", so a candidate costs one evaluation.
+// condition/program.hpp and condition/bound_program.hpp), its list tests
+// reading bitsets over the dense numbers. What a condition that does not
+// parse means is settled here, per use: an exclude or include that does not
+// parse neither excludes nor holds back; a talent, branch or achievement
+// condition that does not parse never holds. Candidates that can never be
+// drawn (no record, no_random, an exclude that always holds, an include that
+// never does) are left out: they take no part in the weights and use no
+// random output. An event's exclude and include become one program, "exclude
+// does not hold, then include holds", so a candidate costs one evaluation.
 
 #include <cstdint>
 #include <optional>
@@ -27,7 +27,7 @@
 #include "sablewick/achievement/rules.hpp"
 #include "sablewick/base/containers.hpp"
 #include "sablewick/base/dense_index.hpp"
-#include "sablewick/condition/compiled.hpp"
+#include "sablewick/condition/bound_program.hpp"
 #include "sablewick/condition/table.hpp"
 #include "sablewick/config/records.hpp"
 #include "sablewick/property/state.hpp"

@@ -1,6 +1,6 @@
 #pragma once
 // The comparison table of a condition leaf, as the tree evaluator reads it.
-// The compiled form has its own (condition/compiled.hpp); the evaluator test
+// The compiled form has its own (condition/program.hpp); the evaluator test
 // holds the two to the same answers.
 
 #include <cstdint>

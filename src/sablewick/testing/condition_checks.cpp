@@ -1,7 +1,7 @@
 #include "sablewick/testing/condition_checks.hpp"
 
 #include "sablewick/condition/cache.hpp"
-#include "sablewick/condition/compiled.hpp"
+#include "sablewick/condition/bound_program.hpp"
 
 namespace sablewick::condition {
 
