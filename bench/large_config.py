@@ -436,7 +436,12 @@ def _events(rng, conditions, pools, deaths):
     return events
 
 
-def _ages(rng, pools, deaths, events):
+def _stage_ages(rng, pools, deaths, size, drawn_share, whole_neighbours, fill_up, grant):
+    """The ages of the large and dense shapes: every age draws from its
+    stage's pool and its neighbours' (`whole_neighbours`, or a fifth of the
+    earlier one and an eighth of the later one), `size` entries with the
+    deaths and the escape, topped up with ids listed twice when `fill_up`;
+    `drawn_share` of the drawn weight holds against the deaths."""
     ages = {}
     escape = deaths[-1]
     killers = deaths[:-1]
@@ -451,26 +456,37 @@ def _ages(rng, pools, deaths, events):
         stage = _stage_of(age)
         pool = list(pools[stage])
         if stage > 0:
-            pool += rng.sample(pools[stage - 1], len(pools[stage - 1]) // 5)
+            earlier = pools[stage - 1]
+            pool += earlier if whole_neighbours else rng.sample(earlier, len(earlier) // 5)
         if stage + 1 < len(pools):
-            pool += rng.sample(pools[stage + 1], len(pools[stage + 1]) // 8)
-        entries = [(eid, rng.choice((0.5, 1.0, 1.0, 1.5, 2.0, 3.0)))
-                   for eid in rng.sample(pool, min(AGE_TABLE_SIZE - len(killers) - 1, len(pool)))]
-        # A death against the table's draw: about a third of the table's
-        # weight is held back by include and exclude conditions.
-        drawn = sum(w for _, w in entries) * 0.55
+            later = pools[stage + 1]
+            pool += later if whole_neighbours else rng.sample(later, len(later) // 8)
+        drawn_size = size - len(killers) - 1
+        picked = rng.sample(pool, min(drawn_size, len(pool)))
+        if fill_up:
+            picked += rng.choices(pool, k=drawn_size - len(picked))  # an id listed twice
+        entries = [(eid, rng.choice((0.5, 1.0, 1.0, 1.5, 2.0, 3.0))) for eid in picked]
+        # A death against the table's draw: include and exclude conditions
+        # hold back part of the table's weight.
+        drawn = sum(w for _, w in entries) * drawn_share
         hazard = _death_hazard(age) if age > 0 else 0.0
-        death_weight = drawn * hazard / (1.0 - hazard)
-        share = death_weight / len(killers)
+        share = drawn * hazard / (1.0 - hazard) / len(killers)
         entries += [(eid, share) for eid in killers if share > 0]
         if age >= 40:
             entries.append((escape, 0.01))
         rng.shuffle(entries)
         record["events"] = entries
         if age in (6, 18, 30, 45, 65):
-            record["talents"] = rng.sample(range(TALENT_BASE, TALENT_BASE + TALENT_COUNT), 2)
+            record["talents"] = grant()
         ages[age] = record
-    events[killers[0]]["effect"] = {"LIF": -1000}
+    return ages
+
+
+def _ages(rng, pools, deaths, events):
+    # About a third of the table's weight is held back by conditions.
+    ages = _stage_ages(rng, pools, deaths, AGE_TABLE_SIZE, 0.55, whole_neighbours=False, fill_up=False,
+                       grant=lambda: rng.sample(range(TALENT_BASE, TALENT_BASE + TALENT_COUNT), 2))
+    events[deaths[0]]["effect"] = {"LIF": -1000}
     return ages
 
 
@@ -606,39 +622,10 @@ def _granted_talents(rng, talent_ids):
 
 
 def _dense_ages(rng, pools, deaths, talent_ids):
-    ages = {}
-    escape = deaths[-1]
-    killers = deaths[:-1]
-    for age in range(LAST_AGE + 1):
-        record = {"age": age}
-        if age == LAST_AGE:
-            record["events"] = [(killers[0], 1.0)]
-            ages[age] = record
-            continue
-        stage = _stage_of(age)
-        pool = list(pools[stage])
-        if stage > 0:
-            pool += pools[stage - 1]
-        if stage + 1 < len(pools):
-            pool += pools[stage + 1]
-        size = DENSE_TABLE_SIZE - len(killers) - 1
-        picked = rng.sample(pool, min(size, len(pool)))
-        picked += rng.choices(pool, k=size - len(picked))  # an id listed twice
-        entries = [(eid, rng.choice((0.5, 1.0, 1.0, 1.5, 2.0, 3.0))) for eid in picked]
-        # Once-only events and list includes hold back more of the table's
-        # weight than in the large shape.
-        drawn = sum(w for _, w in entries) * 0.45
-        hazard = _death_hazard(age) if age > 0 else 0.0
-        share = drawn * hazard / (1.0 - hazard) / len(killers)
-        entries += [(eid, share) for eid in killers if share > 0]
-        if age >= 40:
-            entries.append((escape, 0.01))
-        rng.shuffle(entries)
-        record["events"] = entries
-        if age in (6, 18, 30, 45, 65):
-            record["talents"] = _granted_talents(rng, talent_ids)
-        ages[age] = record
-    return ages
+    # Once-only events and list includes hold back more of the table's
+    # weight than in the large shape.
+    return _stage_ages(rng, pools, deaths, DENSE_TABLE_SIZE, 0.45, whole_neighbours=True, fill_up=True,
+                       grant=lambda: _granted_talents(rng, talent_ids))
 
 
 def _build_dense(rng):
