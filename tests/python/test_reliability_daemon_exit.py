@@ -86,6 +86,22 @@ CALLS = {
 
         in_daemon_thread(lambda: core.init_config(make_config(talents={1: Talent()})))
     """,
+    # A long condition text that only the load holds (it keeps such texts
+    # until the load ends, so records sharing one are read once).
+    "init_config_long_condition_text": """
+        class Text(str, Dying):
+            pass
+
+        class Event:
+            id = 1
+            event = "e"
+
+            @property
+            def include(self):
+                return Text("AGE>1" + " " * 2000)
+
+        in_daemon_thread(lambda: core.init_config(make_config(events={1: Event()})))
+    """,
     # The dict lets go of the value while it is converted: the module's
     # reference is the last, dropped when the walk moves on.
     "dict_value_replaced_during_conversion": """

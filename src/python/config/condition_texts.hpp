@@ -16,6 +16,13 @@ namespace sablewick::py::config {
 
 class LoadedTexts {
 public:
+    LoadedTexts() = default;
+    LoadedTexts(const LoadedTexts&) = delete;
+    LoadedTexts& operator=(const LoadedTexts&) = delete;
+    // Releasing a str may run host code, so may be left by a forced unwind:
+    // never from the map's noexcept destructor.
+    ~LoadedTexts() noexcept(false);
+
     // The condition of `value`: a str or subclass, else cast error 'str'
     // (surrogates: UnicodeEncodeError); none with the exception set.
     std::optional<condition::ConditionText> read(PyObject* value);
@@ -27,7 +34,7 @@ private:
     // Each str is held until the load ends, so its address cannot be
     // reused by another object meanwhile.
     struct Seen {
-        capi::PyRef object;
+        PyObject* object;  // a strong reference, released by ~LoadedTexts
         condition::ConditionText text;
     };
     std::unordered_map<PyObject*, Seen> seen_;

@@ -102,7 +102,12 @@ bool awaitable_lives_pending(ExitGate& exit) {
 PyObject* stop_completions(PyObject*, PyObject*) {
     ExitGate& exit = gate();
     exit.hook_ran.store(true, std::memory_order_release);
-    if (!exit.closed.load(std::memory_order_acquire) && awaitable_lives_pending(exit)) Py_RETURN_NONE;
+    // A sub-interpreter is ended right after its exit hooks, whatever they
+    // await: its deliveries stop here.
+    const bool main_interpreter = PyThreadState_GetInterpreter(PyThreadState_Get()) == PyInterpreterState_Main();
+    if (main_interpreter && !exit.closed.load(std::memory_order_acquire) && awaitable_lives_pending(exit)) {
+        Py_RETURN_NONE;
+    }
     {
         std::lock_guard lock(exit.mutex);
         exit.closed.store(true, std::memory_order_release);
@@ -126,9 +131,12 @@ constexpr std::chrono::milliseconds kLongestRetry{250};
 // The completion thread's own state.
 struct Completion {
     PyInterpreterState* interpreter = nullptr;
-    PyThreadState* thread_state = nullptr;  // made at the first round, kept
-    runtime::ReadyList<Outcome> retry;      // refused, to be tried again
-    std::chrono::milliseconds pause{0};     // zero while nothing waits
+    // Made at the first round and kept for the main interpreter. A
+    // sub-interpreter can be ended only by its last thread state, so there
+    // each round makes its own and deletes it.
+    PyThreadState* thread_state = nullptr;
+    runtime::ReadyList<Outcome> retry;   // refused, to be tried again
+    std::chrono::milliseconds pause{0};  // zero while nothing waits
     std::chrono::steady_clock::time_point retry_at;
 };
 
@@ -173,7 +181,13 @@ bool complete(runtime::ReadyList<Outcome>& batch, Completion& completion) {
         outcome->session.reset();
         outcome->release_python();
     }
-    PyEval_SaveThread();
+    if (completion.interpreter == PyInterpreterState_Main()) {
+        PyEval_SaveThread();
+    } else {
+        PyThreadState_Clear(completion.thread_state);
+        PyThreadState_DeleteCurrent();
+        completion.thread_state = nullptr;
+    }
     return true;
 }
 
